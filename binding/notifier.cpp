@@ -1,0 +1,95 @@
+#include "notifier.h"
+
+#include "records.h"
+#include "utilities.h"
+
+#include <QMetaObject>
+
+CSimpleNotifier_Orvel::CSimpleNotifier_Orvel(QObject* parent) : QObject(parent) {}
+
+CSimpleNotifier_Orvel::~CSimpleNotifier_Orvel()
+{
+    // Worker threads may still be notifying this proxy; stop them before the members go.
+    detachMemAPI();
+}
+
+void CSimpleNotifier_Orvel::addObserver(QObject* control)
+{
+    if (!control)
+        return;
+    for (const QPointer<QObject>& o : std::as_const(m_observers))
+        if (o == control)
+            return;
+    m_observers.append(control);
+}
+
+void CSimpleNotifier_Orvel::removeObserver(QObject* control)
+{
+    m_observers.removeIf([control](const QPointer<QObject>& o) { return !o || o == control; });
+}
+
+void CSimpleNotifier_Orvel::setNotifiedValue(int value)
+{
+    if (!NS_Utilities::mainThreadRunning()) {
+        QMetaObject::invokeMethod(this, [this, value] { setNotifiedValue(value); }, Qt::QueuedConnection);
+        return;
+    }
+    if (memAPIReady() && !silent)
+        api->setValue(addrHigh, addrMid, addrLow, value, undoContext(0), 1);
+    if (value != m_value)
+        announce(value);
+}
+
+void CSimpleNotifier_Orvel::process(const Q_UINT8* data, int operation, Q_UINT32)
+{
+    if (!memAPIReady())
+        return;
+    if (!NS_Utilities::mainThreadRunning()) {
+        MAPI_postObserverEvent(api, this);
+        return;
+    }
+    int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
+    switch (operation) {
+    case 1:
+        v = api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
+        break;
+    case 2:
+        if (data) {
+            TParamInfoReader_Orvel record(data);
+            if (api->acceptsRecord(addrHigh, addrMid, record.lowAddress(), 0))
+                v = record.value();
+        }
+        break;
+    case 3:
+        TParamInfoWriter_Orvel(this, v, data, -1);
+        return;
+    case 4: {
+        int none = 0;
+        v = api->defaultValue(addrHigh, addrMid, addrLow, 1, &none);
+        if (none)
+            v = api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
+        break;
+    }
+    default:
+        break;
+    }
+    if (operation != 0 && v != api->currentValue(addrHigh, addrMid, addrLow, 0, 0)) {
+        // A reset or paste is a user edit: store it (the memory notifies us back).
+        api->setValue(addrHigh, addrMid, addrLow, v, undoContext(0), 1);
+        v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
+    }
+    if (v != m_value)
+        announce(v);
+}
+
+void CSimpleNotifier_Orvel::announce(int value)
+{
+    m_value = value;
+    const QList<QPointer<QObject>> observers = m_observers;
+    for (const QPointer<QObject>& o : observers) {
+        if (TMemProxy_Orvel* proxy = memProxyOf(o.data()))
+            proxy->process(nullptr, 0, 0);
+    }
+    m_observers.removeIf([](const QPointer<QObject>& o) { return o.isNull(); });
+    Q_EMIT notifiedValueChanged(value);
+}
