@@ -1,5 +1,6 @@
 #include "memproxy.h"
 
+#include "records.h"
 #include "utilities.h"
 
 #include <QCoreApplication>
@@ -181,6 +182,47 @@ bool TMemProxyBasic::resolveNamedAddress(const QString& name)
     addrLowOffset = address.lowOffset;
     addressValid = 1;
     return true;
+}
+
+bool TMemProxyBasic::deferToGuiThread()
+{
+    if (NS_Utilities::mainThreadRunning())
+        return false;
+    MAPI_postObserverEvent(api, this);
+    return true;
+}
+
+int TMemProxyBasic::valueForOperation(const Q_UINT8* data, int operation, int current,
+                                      bool withAltDefault)
+{
+    switch (operation) {
+    case 1:
+        return api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
+    case 2: {
+        if (!data)
+            return current;
+        TParamInfoReader_Orvel record(data);
+        return api->acceptsRecord(addrHigh, addrMid, record.lowAddress(), 0) ? record.value() : current;
+    }
+    case 3:
+        TParamInfoWriter_Orvel(this, current, data, -1);
+        return current;
+    case 4: {
+        if (!withAltDefault)
+            return current;
+        int none = 0;
+        const int alt = api->defaultValue(addrHigh, addrMid, addrLow, 1, &none);
+        return none ? api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr) : alt;
+    }
+    default:
+        return current;
+    }
+}
+
+int TMemProxyBasic::writeUserEdit(int value)
+{
+    const TUndoContext context = undoContext(0);
+    return api->setValue(addrHigh, addrMid, addrLow, value, context, 1);
 }
 
 // ---------------------------------------------------------------------------------------------

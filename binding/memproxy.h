@@ -90,6 +90,31 @@ public:
     // Returns `addressValid`.
     bool resolveNamedAddress(const QString& name);
 
+    // ---- steps most bound controls share (each control keeps its own order at the call site) ----
+
+    // Off the GUI thread: posts the observer event (the memory calls process again on the GUI
+    // thread) and returns true, so the caller returns. On the GUI thread: false.
+    bool deferToGuiThread();
+    // With `silent` raised: asks maximum(address, 0), then minimum(address, 0), and hands them to
+    // setRange(minimum, maximum); then lowers `silent`.
+    template <class SetRange>
+    void applyMemoryRange(SetRange&& setRange)
+    {
+        ++silent;
+        const int max = api->maximum(addrHigh, addrMid, addrLow, 0);
+        const int min = api->minimum(addrHigh, addrMid, addrLow, 0);
+        setRange(min, max);
+        --silent;
+    }
+    // The value a refresh applies for `operation`, starting from `current` (the memory's value):
+    // 1 the default; 2 the value of the record read from `data` when acceptsRecord() allows it;
+    // 3 writes a copy record of `current` into `data` and keeps `current`; 4, when
+    // `withAltDefault`, the alternative default or, when there is none, the default. Any other
+    // operation keeps `current`.
+    int valueForOperation(const Q_UINT8* data, int operation, int current, bool withAltDefault);
+    // A user edit: setValue(address, value, undoContext(0), 1). Returns the memory's status.
+    int writeUserEdit(int value);
+
     // ---- members the controls read (in this order) ----
     IMemAPI* api = nullptr;
     quint8 addressValid = 0;

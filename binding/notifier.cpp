@@ -1,6 +1,5 @@
 #include "notifier.h"
 
-#include "records.h"
 #include "utilities.h"
 
 #include <QMetaObject>
@@ -35,7 +34,7 @@ void CSimpleNotifier_Orvel::setNotifiedValue(int value)
         return;
     }
     if (memAPIReady() && !silent)
-        api->setValue(addrHigh, addrMid, addrLow, value, undoContext(0), 1);
+        writeUserEdit(value);
     if (value != m_value)
         announce(value);
 }
@@ -44,38 +43,15 @@ void CSimpleNotifier_Orvel::process(const Q_UINT8* data, int operation, Q_UINT32
 {
     if (!memAPIReady())
         return;
-    if (!NS_Utilities::mainThreadRunning()) {
-        MAPI_postObserverEvent(api, this);
+    if (deferToGuiThread())
         return;
-    }
-    int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
-    switch (operation) {
-    case 1:
-        v = api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
-        break;
-    case 2:
-        if (data) {
-            TParamInfoReader_Orvel record(data);
-            if (api->acceptsRecord(addrHigh, addrMid, record.lowAddress(), 0))
-                v = record.value();
-        }
-        break;
-    case 3:
-        TParamInfoWriter_Orvel(this, v, data, -1);
+    const int current = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
+    int v = valueForOperation(data, operation, current, true);
+    if (operation == 3)
         return;
-    case 4: {
-        int none = 0;
-        v = api->defaultValue(addrHigh, addrMid, addrLow, 1, &none);
-        if (none)
-            v = api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
-        break;
-    }
-    default:
-        break;
-    }
-    if (operation != 0 && v != api->currentValue(addrHigh, addrMid, addrLow, 0, 0)) {
+    if (operation != 0 && v != current) {
         // A reset or paste is a user edit: store it (the memory notifies us back).
-        api->setValue(addrHigh, addrMid, addrLow, v, undoContext(0), 1);
+        writeUserEdit(v);
         v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
     }
     if (v != m_value)

@@ -31,28 +31,15 @@ public:
         threads << QThread::currentThread();
         if (!memAPIReady())
             return;
-        if (!NS_Utilities::mainThreadRunning()) {
-            MAPI_postObserverEvent(api, this);
+        if (deferToGuiThread())
             return;
-        }
         setWidgetShowState(this);
-        shown = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
-        switch (operation) {
-        case 1:
-            shown = api->defaultValue(addrHigh, addrMid, addrLow, 0, nullptr);
-            break;
-        case 2: {
-            TParamInfoReader_Orvel record(data);
-            if (api->acceptsRecord(addrHigh, addrMid, record.lowAddress(), 0))
-                shown = record.value();
-            break;
-        }
-        case 3:
-            TParamInfoWriter_Orvel(this, shown, data, -1);
-            break;
-        default:
-            break;
-        }
+        applyMemoryRange([this](int min, int max) {
+            range = {min, max};
+            silentDuringRange = silent;
+        });
+        shown = valueForOperation(data, operation, api->currentValue(addrHigh, addrMid, addrLow, 0, 0),
+                                  withAltDefault);
         TMemSilentHelper guard(silent, operation);
         silentDuringApply = silent;
         ++guiRefreshes;
@@ -72,6 +59,9 @@ public:
     bool autoUndoDisabled() const override { return noAutoUndo; }
 
     QList<QThread*> threads;
+    QPair<int, int> range{0, 0};
+    int silentDuringRange = -1;
+    bool withAltDefault = true;
     int shown = -1;
     int guiRefreshes = 0;
     int connects = 0;
@@ -295,6 +285,73 @@ private Q_SLOTS:
         QDataStream in(foreign);
         target.pasteParameters(in);
         QCOMPARE(target.shown, 5);
+    }
+
+    void sharedRefreshStepsFollowTheRoad()
+    {
+        RecordingMemory mem;
+        RecordingMemory::Param p = param(-5, 9, 3, 1);
+        mem.setParameter(4, 5, 6, p);
+        ProbeControl c;
+        mem.nameProxy(&c, "c");
+        c.setNamedAddress("4:5:6");
+        c.setMemAPI(&mem);
+
+        mem.clearCalls();
+        c.process(nullptr, 0, 0);
+        QCOMPARE(mem.calls(), QStringList({"maximum(4,5,6,0)", "minimum(4,5,6,0)", "currentValue(4,5,6,0,0)"}));
+        QCOMPARE(c.range, qMakePair(-5, 9));
+        QCOMPARE(c.silentDuringRange, 1);
+        QCOMPARE(int(c.silent), 0);
+        QCOMPARE(c.shown, 3);
+
+        // Alternative default: none set, so the default is asked for next.
+        mem.clearCalls();
+        c.process(nullptr, 4, 0);
+        QCOMPARE(mem.calls().mid(3), QStringList({"defaultValue(4,5,6,1,out)", "defaultValue(4,5,6,0,null)"}));
+        QCOMPARE(c.shown, 1);
+        p.altDefault = 7;
+        mem.setParameter(4, 5, 6, p);
+        mem.clearCalls();
+        c.process(nullptr, 4, 0);
+        QCOMPARE(mem.calls().mid(3), QStringList({"defaultValue(4,5,6,1,out)"}));
+        QCOMPARE(c.shown, 7);
+        // A control that does not honour operation 4 keeps the memory's value, asking nothing.
+        c.withAltDefault = false;
+        mem.clearCalls();
+        c.process(nullptr, 4, 0);
+        QCOMPARE(mem.calls().size(), 3);
+        QCOMPARE(c.shown, 3);
+        // A paste without a stream keeps the value and asks nothing more either.
+        mem.clearCalls();
+        c.process(nullptr, 2, 0);
+        QCOMPARE(mem.calls().size(), 3);
+        QCOMPARE(c.shown, 3);
+
+        mem.clearCalls();
+        QCOMPARE(c.writeUserEdit(8), 0);
+        c.setUndoEnable(false);
+        QCOMPARE(c.writeUserEdit(100), 0); // clamped by the memory
+        QCOMPARE(mem.callsNamed("setValue"), QStringList({"setValue(4,5,6,8,undo:c,1)", "setValue(4,5,6,100,noundo:c,1)"}));
+        QCOMPARE(mem.value(4, 5, 6), 9);
+
+        bool deferred = false;
+        std::thread([&] { deferred = c.deferToGuiThread(); }).join();
+        QVERIFY(deferred);
+        QVERIFY(!c.deferToGuiThread());
+        QVERIFY(mem.calls().contains("postObserverEvent(c)"));
+    }
+
+    void interlockedAddReturnsThePreviousValue()
+    {
+        std::atomic<long> counter{5};
+        QCOMPARE(InterlockedExchangeAdd(&counter, 3), 5L);
+        QCOMPARE(InterlockedExchangeAdd(&counter, -8), 8L);
+        std::thread a([&] { for (int i = 0; i < 100000; ++i) InterlockedExchangeAdd(&counter, 1); });
+        std::thread b([&] { for (int i = 0; i < 100000; ++i) InterlockedExchangeAdd(&counter, -1); });
+        a.join();
+        b.join();
+        QCOMPARE(counter.load(), 0L);
     }
 
     void recordsRoundTripAndRefuseDamage()

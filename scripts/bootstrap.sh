@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build, test and run orvelkit.
+# Does nothing when everything is present. Uses apt-get as root, sudo otherwise.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl1-mesa-dev
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+    run=()
+elif command -v sudo >/dev/null 2>&1; then
+    run=(sudo)
+else
+    echo "bootstrap: need root or sudo to install: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${run[@]}" apt-get update -q
+"${run[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,79 @@
+// Binds a minimal proxy to the reference memory from the installed package, writes from a
+// worker thread and checks that the change arrives once on the GUI thread.
+#include <orvelkit/binding/memproxy.h>
+#include <orvelkit/binding/utilities.h>
+#include <orvelkit/memory/referencememory.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QThread>
+
+#include <cstdio>
+#include <thread>
+
+class ValueLabel : public QLabel, public TMemProxy
+{
+    Q_OBJECT
+public:
+    ~ValueLabel() override { detachMemAPI(); }
+    void process(const Q_UINT8*, int, Q_UINT32) override
+    {
+        if (!memAPIReady())
+            return;
+        if (!NS_Utilities::mainThreadRunning()) {
+            MAPI_postObserverEvent(api, this);
+            return;
+        }
+        ++guiRefreshes;
+        QString text;
+        const int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
+        api->formatValue(qint16(addrLow + addrLowOffset), -1, text, nullptr, v, 0, addrHigh, addrMid);
+        setText(text);
+    }
+    int guiRefreshes = 0;
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    TReferenceMemory_Orvel memory;
+    TParameterSpec_Orvel cutoff;
+    cutoff.name = QStringLiteral("filter.cutoff");
+    cutoff.high = 1;
+    cutoff.mid = 2;
+    cutoff.low = 3;
+    cutoff.minimum = 0;
+    cutoff.maximum = 1000;
+    QString error;
+    if (!memory.addParameter(cutoff, &error)) {
+        std::fprintf(stderr, "addParameter: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    ValueLabel label;
+    label.setNamedAddress(QStringLiteral("filter.cutoff"));
+    label.setMemAPI(&memory);
+    if (!label.memAPIReady()) {
+        std::fprintf(stderr, "the label did not bind\n");
+        return 1;
+    }
+    const int before = label.guiRefreshes;
+
+    std::thread writer([&memory] {
+        for (int v = 1; v <= 500; ++v)
+            memory.write(1, 2, 3, v);
+    });
+    writer.join();
+
+    QElapsedTimer timer;
+    timer.start();
+    while (label.text() != QLatin1String("500") && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+
+    const int refreshes = label.guiRefreshes - before;
+    std::printf("label shows %s after %d GUI-thread refreshes\n", qPrintable(label.text()), refreshes);
+    return label.text() == QLatin1String("500") && refreshes >= 1 && refreshes < 500 ? 0 : 1;
+}
+
+#include "main.moc"
