@@ -4,7 +4,7 @@
 #include <limits>
 
 // The format is checked here, character by character, and QString::asprintf only ever sees one
-// conversion specification that this file built itself ("%" flags width precision conversion),
+// conversion that this file built itself ("%" flags width precision conversion),
 // with an argument of the type that conversion reads. Literal text is copied as it is, so no
 // '%' of the caller's text ever reaches asprintf.
 namespace NS_Utilities {
@@ -47,7 +47,8 @@ bool isLengthModifier(char16_t c)
 int readField(const QString& format, qsizetype& pos)
 {
     int value = 0;
-    while (pos < format.size() && format.at(pos).unicode() >= '0' && format.at(pos).unicode() <= '9') {
+    while (pos < format.size() && format.at(pos).unicode() >= '0' &&
+           format.at(pos).unicode() <= '9') {
         value = value * 10 + (format.at(pos).unicode() - '0');
         if (value > MaxField)
             value = MaxField + 1;
@@ -110,21 +111,24 @@ QString applyConversion(const Conversion& c, double value)
     QString flags = c.flags;
     if (c.conversion == 'd' || c.conversion == 'i' || c.conversion == 'u')
         flags.remove(QLatin1Char('#')); // the alternative form is undefined for these
-    QString spec = QLatin1Char('%') + flags;
+    QString conversionText = QLatin1Char('%') + flags;
     if (c.width >= 0)
-        spec += QString::number(c.width);
+        conversionText += QString::number(c.width);
     if (c.precision >= 0)
-        spec += QLatin1Char('.') + QString::number(c.precision);
-    spec += QLatin1Char(c.conversion);
-    const QByteArray specBytes = spec.toLatin1();
+        conversionText += QLatin1Char('.') + QString::number(c.precision);
+    conversionText += QLatin1Char(c.conversion);
+    const QByteArray formatBytes = conversionText.toLatin1();
 
     if (isFloatConversion(c.conversion))
-        return QString::asprintf(specBytes.constData(), value);
+        return QString::asprintf(formatBytes.constData(), value);
     const int integer = toIntClamped(value);
     if (c.conversion == 'd' || c.conversion == 'i')
-        return QString::asprintf(specBytes.constData(), integer);
+        return QString::asprintf(formatBytes.constData(), integer);
     // %u %x %X %o read an unsigned int: pass the same bits as one.
-    return QString::asprintf(specBytes.constData(), static_cast<unsigned int>(integer));
+    const QString text =
+        QString::asprintf(formatBytes.constData(), static_cast<unsigned int>(integer));
+    // QString::asprintf writes the "0x" prefix of "%#X" in lower case; printf writes "0X".
+    return c.conversion == 'X' ? text.toUpper() : text;
 }
 
 } // namespace
