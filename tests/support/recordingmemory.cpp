@@ -20,9 +20,18 @@ public:
     TMemProxyBasic* proxy;
 };
 
-QString flt(float f)
+QString text(int v) { return QString::number(v); }
+QString text(unsigned v) { return QString::number(v); }
+QString text(float v) { return QString::number(double(v), 'g', 9); }
+QString text(const QString& v) { return v; }
+QString text(const char* v) { return QString::fromLatin1(v); }
+
+// "name(a,b,c)"
+template <class... Args>
+QString callText(const char* name, const Args&... args)
 {
-    return QString::number(double(f), 'g', 9);
+    const QStringList parts{text(args)...};
+    return QString::fromLatin1(name) + QLatin1Char('(') + parts.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
 } // namespace
@@ -163,7 +172,7 @@ void RecordingMemory::hostWrite(qint16 high, qint16 mid, qint16 low, int value, 
 
 int RecordingMemory::fillStringList(int tableId, QStringList& list)
 {
-    log(QStringLiteral("fillStringList(%1)").arg(tableId));
+    log(callText("fillStringList", tableId));
     QMutexLocker locker(&m_mutex);
     const auto it = m_stringTables.constFind(tableId);
     if (it == m_stringTables.constEnd())
@@ -174,13 +183,13 @@ int RecordingMemory::fillStringList(int tableId, QStringList& list)
 
 int RecordingMemory::beginUndoStep(TMemProxyBasic* proxy)
 {
-    log(QStringLiteral("beginUndoStep(%1)").arg(proxyName(proxy)));
+    log(callText("beginUndoStep", proxyName(proxy)));
     return 0;
 }
 
 int RecordingMemory::connectProxy(TMemProxyBasic* proxy, quint32 packedAddress, int flags)
 {
-    log(QStringLiteral("connectProxy(%1,%2,%3)").arg(proxyName(proxy)).arg(packedAddress).arg(flags));
+    log(callText("connectProxy", proxyName(proxy), packedAddress, flags));
     if (!proxy)
         return -1;
     QMutexLocker locker(&m_mutex);
@@ -193,7 +202,7 @@ int RecordingMemory::connectProxy(TMemProxyBasic* proxy, quint32 packedAddress, 
 
 int RecordingMemory::disconnectProxy(TMemProxyBasic* proxy, quint32 packedAddress)
 {
-    log(QStringLiteral("disconnectProxy(%1,%2)").arg(proxyName(proxy)).arg(packedAddress));
+    log(callText("disconnectProxy", proxyName(proxy), packedAddress));
     QMutexLocker locker(&m_mutex);
     m_connected.remove(proxy);
     m_pendingObserver.remove(proxy);
@@ -202,8 +211,7 @@ int RecordingMemory::disconnectProxy(TMemProxyBasic* proxy, quint32 packedAddres
 
 int RecordingMemory::defaultValue(qint16 high, qint16 mid, qint16 low, int kind, int* none)
 {
-    log(QStringLiteral("defaultValue(%1,%2,%3,%4,%5)").arg(high).arg(mid).arg(low).arg(kind)
-            .arg(none ? QStringLiteral("out") : QStringLiteral("null")));
+    log(callText("defaultValue", high, mid, low, kind, none ? "out" : "null"));
     const Param p = parameter(high, mid, low);
     if (kind == 1) {
         if (p.altDefault)
@@ -216,28 +224,27 @@ int RecordingMemory::defaultValue(qint16 high, qint16 mid, qint16 low, int kind,
 
 int RecordingMemory::minimum(qint16 high, qint16 mid, qint16 low, int flags)
 {
-    log(QStringLiteral("minimum(%1,%2,%3,%4)").arg(high).arg(mid).arg(low).arg(flags));
+    log(callText("minimum", high, mid, low, flags));
     return parameter(high, mid, low).minimum;
 }
 
 int RecordingMemory::maximum(qint16 high, qint16 mid, qint16 low, int flags)
 {
-    log(QStringLiteral("maximum(%1,%2,%3,%4)").arg(high).arg(mid).arg(low).arg(flags));
+    log(callText("maximum", high, mid, low, flags));
     return parameter(high, mid, low).maximum;
 }
 
 int RecordingMemory::currentValue(qint16 high, qint16 mid, qint16 low, int flags, int reserved)
 {
-    log(QStringLiteral("currentValue(%1,%2,%3,%4,%5)").arg(high).arg(mid).arg(low).arg(flags).arg(reserved));
+    log(callText("currentValue", high, mid, low, flags, reserved));
     return parameter(high, mid, low).value;
 }
 
 int RecordingMemory::setValue(qint16 high, qint16 mid, qint16 low, int value, const TUndoContext& undo,
                               int origin)
 {
-    log(QStringLiteral("setValue(%1,%2,%3,%4,%5:%6,%7)").arg(high).arg(mid).arg(low).arg(value)
-            .arg(undo.undoable ? QStringLiteral("undo") : QStringLiteral("noundo"))
-            .arg(proxyName(undo.proxy)).arg(origin));
+    log(callText("setValue", high, mid, low, value,
+                 (undo.undoable ? "undo:" : "noundo:") + proxyName(undo.proxy), origin));
     const quint64 k = key(high, mid, low);
     bool changed = false;
     {
@@ -256,13 +263,13 @@ int RecordingMemory::setValue(qint16 high, qint16 mid, qint16 low, int value, co
 
 IEditorFactory* RecordingMemory::editorFactory()
 {
-    log(QStringLiteral("editorFactory()"));
+    log(callText("editorFactory"));
     return m_factory;
 }
 
 int RecordingMemory::valueFromNumber(int tableId, float number, int flags)
 {
-    log(QStringLiteral("valueFromNumber(%1,%2,%3)").arg(tableId).arg(flt(number)).arg(flags));
+    log(callText("valueFromNumber", tableId, number, flags));
     if (!std::isfinite(number))
         return 0;
     return int(std::lround(double(number)));
@@ -271,9 +278,7 @@ int RecordingMemory::valueFromNumber(int tableId, float number, int flags)
 int RecordingMemory::formatValue(qint16 low, int tableId, QString& text, QPixmap* pixmap, int value,
                                  int flag, qint16 high, qint16 mid)
 {
-    log(QStringLiteral("formatValue(%1,%2,text,%3,%4,%5,%6,%7)").arg(low).arg(tableId)
-            .arg(pixmap ? QStringLiteral("pixmap") : QStringLiteral("nopixmap"))
-            .arg(value).arg(flag).arg(high).arg(mid));
+    log(callText("formatValue", low, tableId, "text", pixmap ? "pixmap" : "nopixmap", value, flag, high, mid));
     if (m_formatFails)
         return -1;
     if (pixmap && m_pixmapTables.contains(tableId)) {
@@ -294,13 +299,13 @@ int RecordingMemory::formatValue(qint16 low, int tableId, QString& text, QPixmap
 
 int RecordingMemory::stepScale(int which)
 {
-    log(QStringLiteral("stepScale(%1)").arg(which));
+    log(callText("stepScale", which));
     return m_stepScale;
 }
 
 int RecordingMemory::valueForPosition(int& inOut, qint16 high, qint16 mid, int position)
 {
-    log(QStringLiteral("valueForPosition(%1,%2,%3,%4)").arg(inOut).arg(high).arg(mid).arg(position));
+    log(callText("valueForPosition", inOut, high, mid, position));
     if (!m_toValue)
         return -1;
     inOut = m_toValue(inOut, position);
@@ -309,7 +314,7 @@ int RecordingMemory::valueForPosition(int& inOut, qint16 high, qint16 mid, int p
 
 int RecordingMemory::positionForValue(int& inOut, qint16 high, qint16 mid, int value)
 {
-    log(QStringLiteral("positionForValue(%1,%2,%3,%4)").arg(inOut).arg(high).arg(mid).arg(value));
+    log(callText("positionForValue", inOut, high, mid, value));
     if (!m_toPosition)
         return -1;
     inOut = m_toPosition(inOut, value);
@@ -318,14 +323,14 @@ int RecordingMemory::positionForValue(int& inOut, qint16 high, qint16 mid, int v
 
 int RecordingMemory::stateFlag(bool& out, int which)
 {
-    log(QStringLiteral("stateFlag(%1)").arg(which));
+    log(callText("stateFlag", which));
     out = m_stateFlag;
     return 0;
 }
 
 bool RecordingMemory::acceptsRecord(qint16 high, qint16 mid, qint16 recordLow, int flags)
 {
-    log(QStringLiteral("acceptsRecord(%1,%2,%3,%4)").arg(high).arg(mid).arg(recordLow).arg(flags));
+    log(callText("acceptsRecord", high, mid, recordLow, flags));
     if (recordLow == TParamInfoReader_Orvel::InvalidLow)
         return false;
     if (!m_acceptedLows.isEmpty())
@@ -336,7 +341,7 @@ bool RecordingMemory::acceptsRecord(qint16 high, qint16 mid, qint16 recordLow, i
 
 bool RecordingMemory::resolveAddress(const QString& namedAddress, TParamAddress& out)
 {
-    log(QStringLiteral("resolveAddress(%1)").arg(namedAddress));
+    log(callText("resolveAddress", namedAddress));
     QMutexLocker locker(&m_mutex);
     const auto it = m_names.constFind(namedAddress);
     if (it != m_names.constEnd()) {
@@ -357,7 +362,7 @@ bool RecordingMemory::resolveAddress(const QString& namedAddress, TParamAddress&
 
 void RecordingMemory::postObserverEvent(TMemProxyBasic* proxy)
 {
-    log(QStringLiteral("postObserverEvent(%1)").arg(proxyName(proxy)));
+    log(callText("postObserverEvent", proxyName(proxy)));
     QMutexLocker locker(&m_mutex);
     ++m_observerRequests;
     if (!m_deliverObserverEvents || m_pendingObserver.contains(proxy))
@@ -382,7 +387,7 @@ void RecordingMemory::customEvent(QEvent* event)
 
 void RecordingMemory::proxyAttached(TMemProxyBasic* proxy, bool attached)
 {
-    log(QStringLiteral("proxyAttached(%1,%2)").arg(proxyName(proxy)).arg(attached ? 1 : 0));
+    log(callText("proxyAttached", proxyName(proxy), attached ? 1 : 0));
     QMutexLocker locker(&m_mutex);
     if (attached) {
         m_attached.insert(proxy);
