@@ -1,0 +1,132 @@
+// The reference memory under concurrent writers: delivery on the writer's thread and then on the
+// GUI thread, coalescing, and the disconnect guarantee while writers run.
+#include "tst_memory_proxy.h"
+
+#include <QTest>
+
+#include <thread>
+
+// Threads that are told to stop and are joined when this goes out of scope, even on a failure.
+struct Threads : std::vector<std::thread>
+{
+    ~Threads()
+    {
+        stop.store(true);
+        for (std::thread& t : *this)
+            t.join();
+    }
+    std::atomic<bool> stop{false};
+};
+
+class TestMemoryThreads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workerWriteComesBackOnTheGuiThread();
+    void manyWritersAreCoalesced();
+    void proxiesLeaveWhileWritersRun();
+};
+
+// A worker-thread write reaches process() on the writer's thread, then once on the GUI thread. A
+// write that lands during that refresh brings another: the pending mark is cleared before it.
+void TestMemoryThreads::workerWriteComesBackOnTheGuiThread()
+{
+    TReferenceMemory_Orvel memory;
+    const Proxies proxies = bind(memory, 1, 1);
+    QThread* gui = QThread::currentThread();
+    QList<QThread*> threads; // of each process() call
+    proxies[0]->hook = [&](TestProxy*) {
+        threads.append(QThread::currentThread());
+        if (threads.size() == 2)
+            std::thread([&] { memory.write(0, 0, 0, 99); }).join();
+    };
+    std::thread([&] { memory.write(0, 0, 0, 42); }).join();
+    QCOMPARE(threads.size(), 1); // on the writer's thread; the GUI thread has not seen it yet
+    QTRY_COMPARE(threads.size(), 4);
+    QCoreApplication::processEvents();
+    QCOMPARE(threads.size(), 4);
+    QVERIFY(threads[0] != gui && threads[1] == gui && threads[2] != gui && threads[3] == gui);
+}
+
+// Four writers, then a known final writer, while the GUI thread is busy: every proxy ends on the
+// final writer's value, no posted event is lost, and the GUI thread refreshes each proxy once.
+void TestMemoryThreads::manyWritersAreCoalesced()
+{
+    constexpr int Writers = 4;
+    constexpr int Writes = 20000; // by each
+    TReferenceMemory_Orvel memory;
+    const Proxies proxies = bind(memory, 8, 4); // two on each parameter
+    {
+        Threads writers;
+        for (int k = 0; k < Writers; ++k) {
+            writers.emplace_back([&, k] {
+                for (int i = 0; i < Writes; ++i) // every value differs from all others
+                    memory.write(0, 0, qint16(i % 4), k * Writes + i + 1);
+            });
+        }
+    }
+    std::thread([&] {
+        for (qint16 low = 0; low < 4; ++low)
+            memory.write(0, 0, low, 777000 + low);
+    }).join();
+    for (const auto& proxy : proxies)
+        QTRY_COMPARE(proxy->shown, 777000 + proxy->addrLow);
+    QCoreApplication::processEvents();
+
+    // With the GUI thread busy meanwhile, each proxy had at most one event pending: all the
+    // notices end in a single refresh.
+    for (const auto& proxy : proxies)
+        QCOMPARE(proxy->guiCalls.load(), 1);
+}
+
+// Proxies leave while writers hammer their parameters and observer events pend (the GUI thread
+// mostly handles none): every other one is destroyed, the rest disconnect, and one disconnects
+// itself from inside process() on the writers' threads. Afterwards no process() call of theirs
+// runs or comes later (the sanitizer build reports one that reaches a destroyed proxy).
+void TestMemoryThreads::proxiesLeaveWhileWritersRun()
+{
+    TReferenceMemory_Orvel memory;
+    Proxies proxies = bind(memory, 24, 2);
+    for (const auto& proxy : proxies) // long process() calls on the writers' threads
+        proxy->hook = [](TestProxy*) { QThread::usleep(NS_Utilities::mainThreadRunning() ? 0 : 20); };
+    TestProxy quitter(QStringLiteral("0:0:0"));
+    quitter.hook = [](TestProxy* self) { self->disconnectMemAPI(); }; // must not wait for itself
+    quitter.setMemAPI(&memory);
+    std::vector<int> callsAtLeave(proxies.size());
+    std::atomic<int> writes{0};
+    Threads writers;
+    for (int k = 0; k < 3; ++k) {
+        writers.emplace_back([&, k] {
+            for (int i = 0; !writers.stop.load(); ++i) {
+                memory.write(0, 0, qint16(i % 2), (i * 7 + k) % 1000);
+                writes.fetch_add(1);
+            }
+        });
+    }
+    for (size_t i = 0; i < proxies.size(); ++i) {
+        for (const int target = writes.load() + 200; writes.load() < target;)
+            i % 3 == 0 ? QCoreApplication::processEvents() : std::this_thread::yield();
+        QVERIFY(proxies[i]->calls.load() > 0);
+        if (i % 2 == 0) {
+            proxies[i].reset();
+        } else {
+            proxies[i]->disconnectMemAPI();
+            callsAtLeave[i] = proxies[i]->calls.load();
+            QCOMPARE(proxies[i]->finished.load(), callsAtLeave[i]); // none is still running
+        }
+        QCOMPARE(memory.connectedProxyCount(), int(proxies.size() - i - 1));
+    }
+    const int quitterCalls = quitter.calls.load();
+    const quint64 deliveries = memory.statistics().observerDeliveries;
+    for (const int target = writes.load() + 2000; writes.load() < target;)
+        QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(memory.statistics().observerDeliveries, deliveries);
+    QCOMPARE(quitter.calls.load(), quitterCalls);
+    for (size_t i = 1; i < proxies.size(); i += 2)
+        QCOMPARE(proxies[i]->calls.load(), callsAtLeave[i]);
+}
+
+QTEST_MAIN(TestMemoryThreads)
+#include "tst_memory_threads.moc"
