@@ -4,7 +4,10 @@
 
 #include "binding/records.h"
 
+#include <QPainter>
 #include <QTest>
+#include <QUndoStack>
+#include <QWidget>
 
 #include <cmath>
 
@@ -42,6 +45,7 @@ private slots:
     void typedNumbers();
     void curves();
     void binding();
+    void hostServices();
 };
 
 // Parsing and resolution: numbers fit 16 bits, offsets count for the display only, names resolve
@@ -314,6 +318,58 @@ void TestMemory::binding()
     QVERIFY(!proxy.addressValid);
     QVERIFY(!attachedOnly.api);
 } // the proxies' destructors run afterwards, with nothing left to call
+
+// What a host sets up besides parameters: editors, pictures, availability, grouped undo steps.
+void TestMemory::hostServices()
+{
+    TReferenceMemory_Orvel memory;
+    QVERIFY(memory.addParameter(param(0, 1, 0, 0, 2)));
+    TestProxy proxy(QStringLiteral("0:1:0"));
+    proxy.setMemAPI(&memory);
+
+    TEditorRegistry_Orvel editors;
+    const QUuid id = QUuid::createUuid();
+    editors.registerEditor(id, 3, [](QWidget* parent) { return new QWidget(parent); });
+    memory.setEditorFactory(&editors);
+    QWidget* editor = nullptr;
+    QCOMPARE(memory.editorFactory()->createEditor(id, 3, &editor, nullptr, 0), 0);
+    QVERIFY(editor);
+    delete editor;
+    editor = nullptr;
+    QVERIFY(memory.editorFactory()->createEditor(id, 4, &editor, nullptr, 0) != 0);
+    QVERIFY(!editor);
+
+    QPixmap saw(8, 8);
+    saw.fill(Qt::red);
+    QVERIFY(memory.registerStringTable(7, {QStringLiteral("Saw"), QStringLiteral("Square")}));
+    QVERIFY(memory.registerPixmapTable(7, {saw}));
+    QString text;
+    QPixmap picture;
+    QCOMPARE(memory.formatValue(0, 7, text, &picture, 0, 0, 0, 1), 0);
+    QCOMPARE(text, QStringLiteral("Saw"));
+    QCOMPARE(picture.toImage().pixelColor(4, 4), QColor(Qt::red));
+    QCOMPARE(memory.formatValue(0, 7, text, &picture, 1, 0, 0, 1), 0);
+    QVERIFY(picture.isNull()); // no picture for "Square": nothing stale is left
+
+    // A display or availability change reaches the proxies with extra 1; a repeat does not.
+    memory.refresh(0, 1, 0);
+    QCOMPARE(proxy.lastExtra.load(), 1u);
+    const int calls = proxy.calls.load();
+    QVERIFY(memory.setParameterAvailable(0, 1, 0, false));
+    QVERIFY(!memory.parameterAvailable(0, 1, 0));
+    QCOMPARE(proxy.calls.load(), calls + 1);
+    memory.setParameterAvailable(0, 1, 0, false);
+    QCOMPARE(proxy.calls.load(), calls + 1);
+
+    memory.beginUndoMacro(QStringLiteral("Init patch"));
+    QCOMPARE(memory.setValue(0, 1, 0, 1, proxy.undoContext(0), 1), 0);
+    QCOMPARE(memory.setValue(0, 1, 0, 2, proxy.undoContext(0), 1), 0);
+    memory.endUndoMacro();
+    QCOMPARE(memory.undoStack()->count(), 1);
+    QCOMPARE(memory.undoStack()->undoText(), QStringLiteral("Init patch"));
+    memory.undoStack()->undo();
+    QCOMPARE(memory.value(0, 1, 0), 0);
+}
 
 QTEST_MAIN(TestMemory)
 #include "tst_memory.moc"

@@ -17,9 +17,10 @@ public:
     explicit TestProxy(const QString& address = QString()) { setNamedAddress(address); }
     ~TestProxy() override { detachMemAPI(); } // process() may run on worker threads
 
-    void process(const Q_UINT8*, int, Q_UINT32) override
+    void process(const Q_UINT8*, int, Q_UINT32 extra) override
     {
         calls.fetch_add(1);
+        lastExtra = extra;
         if (hook)
             hook(this);
         IMemAPI* memory = api;
@@ -35,6 +36,7 @@ public:
     std::atomic<int> calls{0};
     std::atomic<int> finished{0}; // process() calls that have returned
     std::atomic<int> guiCalls{0};
+    std::atomic<Q_UINT32> lastExtra{0};
     int shown = INT_MIN; // the value read on the GUI thread last
     std::function<void(TestProxy*)> hook; // runs first in every process(), on the calling thread
 };
