@@ -310,41 +310,38 @@ public:
 
     std::optional<QString> string(const char* key)
     {
-        const QJsonValue value = m_object.value(QLatin1String(key));
-        if (value.isUndefined())
-            return std::nullopt;
-        if (!value.isString()) {
-            error(QLatin1String(key), QStringLiteral("\"%1\" must be a string, not %2")
-                                          .arg(QLatin1String(key), typeName(value)));
-            return std::nullopt;
-        }
-        return value.toString();
+        return typed(key, "a string", [](const QJsonValue& v) {
+            return v.isString() ? std::optional<QString>(v.toString()) : std::nullopt;
+        });
     }
 
     std::optional<bool> boolean(const char* key)
     {
-        const QJsonValue value = m_object.value(QLatin1String(key));
-        if (value.isUndefined())
-            return std::nullopt;
-        if (!value.isBool()) {
-            error(QLatin1String(key), QStringLiteral("\"%1\" must be true or false, not %2")
-                                          .arg(QLatin1String(key), typeName(value)));
-            return std::nullopt;
-        }
-        return value.toBool();
+        return typed(key, "true or false", [](const QJsonValue& v) {
+            return v.isBool() ? std::optional<bool>(v.toBool()) : std::nullopt;
+        });
     }
 
     std::optional<QJsonArray> array(const char* key)
     {
+        return typed(key, "an array", [](const QJsonValue& v) {
+            return v.isArray() ? std::optional<QJsonArray>(v.toArray()) : std::nullopt;
+        });
+    }
+
+    // The value of `key` converted by `convert`, which yields nothing for a value of the wrong
+    // type; that is reported as "must be <what>". Nothing either when the key is absent.
+    template <class Convert>
+    auto typed(const char* key, const char* what, Convert convert) -> decltype(convert(QJsonValue()))
+    {
         const QJsonValue value = m_object.value(QLatin1String(key));
         if (value.isUndefined())
             return std::nullopt;
-        if (!value.isArray()) {
-            error(QLatin1String(key), QStringLiteral("\"%1\" must be an array, not %2")
-                                          .arg(QLatin1String(key), typeName(value)));
-            return std::nullopt;
-        }
-        return value.toArray();
+        auto converted = convert(value);
+        if (!converted)
+            error(QLatin1String(key), QStringLiteral("\"%1\" must be %2, not %3")
+                                          .arg(QLatin1String(key), QLatin1String(what), typeName(value)));
+        return converted;
     }
 
 private:

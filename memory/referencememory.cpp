@@ -296,6 +296,19 @@ public:
 
     bool onOwnerThread() const { return QThread::currentThread() == q->thread(); }
 
+    // The position curve of the family (high, mid); false when the family has none.
+    bool findFamily(qint16 high, qint16 mid, Family& out) const
+    {
+        if (!addressInRange(high, mid, 0))
+            return false;
+        QReadLocker lock(&lookupLock);
+        const auto it = families.constFind(familyKey(high, mid));
+        if (it == families.constEnd())
+            return false;
+        out = it.value();
+        return true;
+    }
+
     // ---- definitions (caller holds defineMutex) ----
 
     QString checkAgainstMemory(const TParameterSpec_Orvel& definition, Pending& pending,
@@ -1103,19 +1116,11 @@ int TReferenceMemory_Orvel::stepScale(int)
 
 int TReferenceMemory_Orvel::valueForPosition(int& inOut, qint16 high, qint16 mid, int position)
 {
-    if (!addressInRange(high, mid, 0))
-        return 1;
     Private::Family family;
-    {
-        QReadLocker lock(&d->lookupLock);
-        const auto it = d->families.constFind(familyKey(high, mid));
-        if (it == d->families.constEnd())
-            return 1;
-        family = it.value();
-    }
     int result = 0;
-    if (!NS_OrvelMemory::valueForPosition(family.curve, family.minimum, family.maximum, inOut,
-                                          position, result))
+    if (!d->findFamily(high, mid, family)
+        || !NS_OrvelMemory::valueForPosition(family.curve, family.minimum, family.maximum, inOut,
+                                             position, result))
         return 1;
     inOut = result;
     return 0;
@@ -1123,19 +1128,11 @@ int TReferenceMemory_Orvel::valueForPosition(int& inOut, qint16 high, qint16 mid
 
 int TReferenceMemory_Orvel::positionForValue(int& inOut, qint16 high, qint16 mid, int value)
 {
-    if (!addressInRange(high, mid, 0))
-        return 1;
     Private::Family family;
-    {
-        QReadLocker lock(&d->lookupLock);
-        const auto it = d->families.constFind(familyKey(high, mid));
-        if (it == d->families.constEnd())
-            return 1;
-        family = it.value();
-    }
     int result = 0;
-    if (!NS_OrvelMemory::positionForValue(family.curve, family.minimum, family.maximum, inOut,
-                                          value, result))
+    if (!d->findFamily(high, mid, family)
+        || !NS_OrvelMemory::positionForValue(family.curve, family.minimum, family.maximum, inOut,
+                                             value, result))
         return 1;
     inOut = result;
     return 0;

@@ -12,15 +12,15 @@ int absStep(int v)
     return v < 0 ? int(0u - unsigned(v)) : v;
 }
 
-// cur + delta when it stays inside the int range. Computed in 64 bits, so that a step of
-// INT_MIN (which |INT_MIN| leaves negative) can be subtracted too.
-bool stepSum(int cur, qint64 delta, int* sum)
+// Qt 3 steps: setValue(cur + delta) unless the sum leaves the int range, in which case nothing
+// moves. Computed in 64 bits, so that a step of INT_MIN (which |INT_MIN| leaves negative) can be
+// subtracted too.
+template <class Control>
+void stepBy(Control& control, int cur, qint64 delta)
 {
     const qint64 s = qint64(cur) + delta;
-    if (s < INT_MIN || s > INT_MAX)
-        return false;
-    *sum = int(s);
-    return true;
+    if (s >= INT_MIN && s <= INT_MAX)
+        control.setValue(int(s));
 }
 
 } // namespace
@@ -58,30 +58,22 @@ void RangeControl::directSetValue(int value)
 
 void RangeControl::addPage()
 {
-    int sum;
-    if (stepSum(m_value, qint64(m_page), &sum))
-        setValue(sum);
+    stepBy(*this, m_value, qint64(m_page));
 }
 
 void RangeControl::subtractPage()
 {
-    int sum;
-    if (stepSum(m_value, -qint64(m_page), &sum))
-        setValue(sum);
+    stepBy(*this, m_value, -qint64(m_page));
 }
 
 void RangeControl::addLine()
 {
-    int sum;
-    if (stepSum(m_value, qint64(m_line), &sum))
-        setValue(sum);
+    stepBy(*this, m_value, qint64(m_line));
 }
 
 void RangeControl::subtractLine()
 {
-    int sum;
-    if (stepSum(m_value, -qint64(m_line), &sum))
-        setValue(sum);
+    stepBy(*this, m_value, -qint64(m_line));
 }
 
 void RangeControl::setMinValue(int minValue)
