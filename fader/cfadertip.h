@@ -2,7 +2,7 @@
 // and differs only in name.
 #pragma once
 
-#include "binding/orvelkit_global.h"
+#include "../binding/orvelkit_global.h"
 
 #include <QLabel>
 

@@ -505,6 +505,9 @@ int CDial::getAttKnobIndex(int v) const
             return 30; // a maximum below 6 has no steps between 0 and the top
         r = float(v) / float(step) + 24.0f;
     }
+    // Ranges the scale was not made for (an empty span below -300) give the first row.
+    if (!std::isfinite(r))
+        return 0;
     return clampToInt(truncate64(double(r)));
 }
 

@@ -11,8 +11,8 @@
 
 #include "knobnames.h"
 
-#include "binding/compat/dial.h"
-#include "binding/memproxy.h"
+#include "../binding/compat/dial.h"
+#include "../binding/memproxy.h"
 
 #include <QColor>
 #include <QPixmap>

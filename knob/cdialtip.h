@@ -3,7 +3,7 @@
 // can reach beyond the knob's rectangle.
 #pragma once
 
-#include "binding/orvelkit_global.h"
+#include "../binding/orvelkit_global.h"
 
 #include <QLabel>
 

@@ -3,7 +3,7 @@
 // moc output includes the header and uses the short name. See binding/names.h.
 #pragma once
 
-#include "binding/names.h"
+#include "../binding/names.h"
 
 #ifndef Q_MOC_RUN
 #  define CDial CDial_Orvel

@@ -1,6 +1,7 @@
-// Binds a minimal proxy to the reference memory from the installed package, writes from a
-// worker thread and checks that the change arrives once on the GUI thread.
+// Binds a minimal proxy and a knob to the reference memory from the installed package, writes
+// from a worker thread and checks that the change arrives on the GUI thread, coalesced.
 #include <orvelkit/binding/memproxy.h>
+#include <orvelkit/knob/cdial.h>
 #include <orvelkit/binding/utilities.h>
 #include <orvelkit/memory/referencememory.h>
 
@@ -58,6 +59,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the label did not bind\n");
         return 1;
     }
+    CDial_Orvel knob;
+    knob.setNamedAddress(QStringLiteral("filter.cutoff"));
+    knob.setMemAPI(&memory);
+    QString knobText;
+    QObject::connect(&knob, &CDial_Orvel::textualValueChange, [&knobText](const QString& t) { knobText = t; });
     const int before = label.guiRefreshes;
 
     std::thread writer([&memory] {
@@ -68,12 +74,16 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    while (label.text() != QLatin1String("500") && timer.elapsed() < 5000)
+    while ((label.text() != QLatin1String("500") || knob.value() != 500) && timer.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
     const int refreshes = label.guiRefreshes - before;
-    std::printf("label shows %s after %d GUI-thread refreshes\n", qPrintable(label.text()), refreshes);
-    return label.text() == QLatin1String("500") && refreshes >= 1 && refreshes < 500 ? 0 : 1;
+    std::printf("label shows %s after %d GUI-thread refreshes; knob at %d shows %s\n", qPrintable(label.text()),
+                refreshes, knob.value(), qPrintable(knobText));
+    return label.text() == QLatin1String("500") && refreshes >= 1 && refreshes < 500 && knob.value() == 500
+                   && knobText == label.text()
+               ? 0
+               : 1;
 }
 
 #include "main.moc"
