@@ -556,6 +556,20 @@ void TestKnob::maskCacheAndAttenuatorScale()
     knob.setTransparent(false);
     QVERIFY(knob.mask().isEmpty());
 
+    // A 2x strip is cut in device pixels; size and mask stay logical.
+    QPixmap doubled = QPixmap::fromImage(image.scaled(64, 128));
+    doubled.setDevicePixelRatio(2.0);
+    CDial_Orvel sharp;
+    sharp.setCombinedImage(doubled);
+    sharp.setnSubImages(4);
+    sharp.setnImageCategories(2);
+    sharp.setTransparent(true);
+    sharp.ensurePolished();
+    QCOMPARE(sharp.size(), QSize(16, 16));
+    QCOMPARE(sharp.sizeHint(), QSize(32, 64));
+    QCOMPARE(sharp.mask().boundingRect(), QRect(0, 0, 16, 16));
+    QVERIFY(!sharp.mask().contains(QPoint(0, 0)));
+
     // The erase face is shared through the pixmap cache under the cache server's caption.
     ServerWindow server;
     server.setWindowTitle(QStringLiteral("panel/"));
