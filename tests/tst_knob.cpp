@@ -163,10 +163,6 @@ void TestKnob::identityAndModel()
     QCOMPARE(knob.maxValue(), kMax);
     QCOMPARE(knob.value(), kMin);
     QCOMPARE(knob.pageStep(), 10);
-    QCOMPARE(knob.lineStep(), 1);
-    QCOMPARE(knob.focusPolicy(), Qt::WheelFocus);
-    QVERIFY(!knob.wrapping());
-    QCOMPARE(knob.currentImage(), -1);
 
     // The Qt 3 model clamps (a Qt 6 dial would wrap) and the QDial state follows it silently.
     knob.setRange(0, 99);
@@ -195,16 +191,12 @@ void TestKnob::identityAndModel()
     }
     QVERIFY(knob.setProperty("nSubImages", 12));
     QCOMPARE(knob.nSubImages(), 12);
-    QVERIFY(knob.setProperty("undoEnable", false));
-    QVERIFY(!knob.isUndoEnable());
     // The category count keeps three bits.
     knob.setnImageCategories(9);
     QCOMPARE(knob.nImageCategories(), 1);
     knob.setNImageCategories(8);
     QCOMPARE(knob.nImageCategories(), 0);
     QVERIFY(mo->indexOfSlot("process(const Q_UINT8*,int,Q_UINT32)") >= 0);
-    QVERIFY(mo->indexOfSlot("setfxValueTransform(bool)") >= 0);
-    QCOMPARE(mo->indexOfProperty("fxValueTransform"), -1);
 }
 
 void TestKnob::connectRoad()
@@ -673,10 +665,8 @@ void TestKnob::rotaryDragTrace()
     move(0, -20); // after the release, moves do nothing
     QCOMPARE(k->value(), afterCrossing);
 
-    // The geometry helpers.
-    QCOMPARE(CDial_Orvel::Degree(CDial_Orvel::Radian(135.0)), 135.0);
-    QCOMPARE(k->CalcVectorAngle(0, -1, 1, 0), std::acos(-1.0) / 2);
-    QCOMPARE(k->CalcVectorAngle(-1, -0.001, -1, 0.001) < 0.01, true); // across the +-pi seam
+    // Vector angles across the +-pi seam, and segment crossings.
+    QVERIFY(k->CalcVectorAngle(-1, -0.001, -1, 0.001) < 0.01);
     double x = 0, y = 0;
     QVERIFY(k->CalcIntersection(0, 0, 10, 10, 0, 10, 10, 0, x, y));
     QCOMPARE(QPointF(x, y), QPointF(5, 5));
