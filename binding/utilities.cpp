@@ -53,9 +53,11 @@ QImage applyGreyTransformation(const QPixmap& pixmap)
     // Premultiplied throughout: the grey of premultiplied channels is the premultiplied grey,
     // and halfway to white is halfway to the pixel's own alpha. Opaque black becomes 128, white
     // stays 255; transparent pixels stay transparent.
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const quint32 p = line[x];
             const quint32 a = p >> 24;
             const quint32 grey = (qRed(p) * 11u + qGreen(p) * 16u + qBlue(p) * 5u) / 32u;
@@ -80,9 +82,11 @@ QImage applyFocusHilite(const QColor& color, const QPixmap& pixmap)
     const quint32 cr = quint32(color.red());
     const quint32 cg = quint32(color.green());
     const quint32 cb = quint32(color.blue());
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const quint32 p = line[x];
             const quint32 a = p >> 24;
             if (a == 0)

@@ -56,6 +56,18 @@ struct CDial_PD
     double lastX = 0, lastY = 0;
     bool absoluteTrace = false;
 
+    // The grey or focus look last built, kept until its cell, kind or colour changes, so that a
+    // repaint of a disabled or focused knob costs one pixmap draw like any other.
+    struct Look
+    {
+        QPixmap pixmap;
+        qint64 stripKey = 0;
+        QSize grid;
+        int row = -1;
+        bool grey = false;
+        QColor colour;
+    } look;
+
     // The tip is a child of the knob's parent; the guard covers that parent deleting it first.
     QPointer<CDialTip> tip;
     QPixmap combinedImage;
@@ -557,15 +569,27 @@ void CDial::repaintScreenPrimitive(QPainter& p)
     const bool focusLook = d->focusColor.isValid() && hasFocus();
     if (!isEnabled() || focusLook) {
         // The grey and focus looks are made from the first column's cell.
-        const QRect source = NS_Utilities::StripCells(strip, grid).sourceRect(0, r);
-        if (source.isNull())
-            return;
-        QPixmap cell = strip.copy(source);
-        cell.setDevicePixelRatio(strip.devicePixelRatio());
-        QImage look = isEnabled() ? NS_Utilities::applyFocusHilite(d->focusColor, cell)
-                                  : NS_Utilities::applyGreyTransformation(cell);
-        look.setDevicePixelRatio(strip.devicePixelRatio());
-        p.drawImage(QPoint(0, 0), look);
+        CDial_PD::Look& look = d->look;
+        const bool grey = !isEnabled();
+        const QColor colour = grey ? QColor() : d->focusColor;
+        if (look.pixmap.isNull() || look.stripKey != strip.cacheKey() || look.grid != grid || look.row != r
+            || look.grey != grey || look.colour != colour) {
+            const QRect source = NS_Utilities::StripCells(strip, grid).sourceRect(0, r);
+            if (source.isNull())
+                return;
+            QPixmap cell = strip.copy(source);
+            cell.setDevicePixelRatio(strip.devicePixelRatio());
+            QImage image = grey ? NS_Utilities::applyGreyTransformation(cell)
+                                : NS_Utilities::applyFocusHilite(colour, cell);
+            image.setDevicePixelRatio(strip.devicePixelRatio());
+            look.pixmap = QPixmap::fromImage(std::move(image));
+            look.stripKey = strip.cacheKey();
+            look.grid = grid;
+            look.row = r;
+            look.grey = grey;
+            look.colour = colour;
+        }
+        p.drawPixmap(QPoint(0, 0), look.pixmap);
         return;
     }
     NS_Utilities::drawPartialPixmap(p, QPoint(d->currentImage, r), strip, grid, nullptr);

@@ -525,6 +525,14 @@ void TestKnob::greyFocusAndCategoryLooks()
     QCOMPARE(shot(knob).pixelColor(8, 8), cellColour(1, 2));
     knob->setFocusColor(Qt::red);
     QCOMPARE(shot(knob).pixel(8, 8), NS_Utilities::applyFocusHilite(Qt::red, cell).pixel(8, 8));
+    // The built look follows the row and the colour.
+    const QPixmap top = strip.copy(0, 48, 16, 16);
+    knob->setValue(3);
+    QCOMPARE(shot(knob).pixel(8, 8), NS_Utilities::applyFocusHilite(Qt::red, top).pixel(8, 8));
+    knob->setFocusColor(Qt::green);
+    QCOMPARE(shot(knob).pixel(8, 8), NS_Utilities::applyFocusHilite(Qt::green, top).pixel(8, 8));
+    knob->setEnabled(false);
+    QCOMPARE(shot(knob).pixel(8, 8), NS_Utilities::applyGreyTransformation(top).pixel(8, 8));
 }
 
 void TestKnob::maskCacheAndAttenuatorScale()

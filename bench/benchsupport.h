@@ -1,0 +1,80 @@
+// What the benchmarks share: the command line, interleaved rounds reduced to medians, the
+// result tables (plain text or Markdown) and a strip drawn in code.
+//
+// Every figure is meant to be read beside a reference timed in the same run: absolute times
+// move with the machine, its load and the Qt build; ratios taken in one run move much less.
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+namespace OrvelBench {
+
+struct Options
+{
+    bool smoke = false;    // a tiny run that only proves the benchmark works (CTest)
+    bool markdown = false; // tables as Markdown
+    int rounds = 7;
+    qint64 iterations = 0; // 0: each measurement uses its own default
+
+    // The iteration count of a measurement whose full-run default is `fullRun`.
+    qint64 count(qint64 fullRun) const;
+};
+
+// Reads the arguments after the program name. On --help or a bad argument prints the usage and
+// returns false with the process exit code in *exitCode.
+bool parseOptions(const QStringList& arguments, Options& options, int* exitCode);
+
+// Selects the offscreen platform unless QT_QPA_PLATFORM is already set (call before the
+// application object exists), and silences the platform plugin's notices unless logging rules
+// are set.
+void preferOffscreen();
+
+// One operation under measurement: `run(n)` performs it n times.
+struct Variant
+{
+    QString label;
+    std::function<void(qint64 n)> run;
+};
+
+// Nanoseconds per operation over the rounds.
+struct Result
+{
+    QString label;
+    double median = 0;
+    double min = 0;
+    double max = 0;
+};
+
+// Runs every variant `iterations` times to warm up, then `rounds` rounds in which every variant
+// runs `iterations` times. The order of the variants rotates from round to round, so that no
+// variant always follows the same one. `between`, when given, runs untimed after every batch.
+std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterations, int rounds,
+                            const std::function<void()>& between = {});
+
+// A result table: the measured rows, then ratio rows. Printed to stdout.
+class Table
+{
+public:
+    Table(QString title, QString note);
+    void addResult(const Result& result);
+    void addRatio(const QString& label, double ratio);
+    void print(bool markdown) const;
+
+private:
+    QString m_title;
+    QString m_note;
+    std::vector<Result> m_results;
+    std::vector<std::pair<QString, double>> m_ratios;
+};
+
+// A knob strip drawn with QPainter: one column of `rows` square cells of `cell` pixels, each an
+// antialiased, half-transparent disc with an indicator line turned from -135 to +135 degrees
+// (premultiplied ARGB, device pixel ratio 1).
+QPixmap makeKnobStrip(int cell, int rows);
+
+} // namespace OrvelBench
