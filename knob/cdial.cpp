@@ -245,8 +245,8 @@ void CDial::emitValueChanges(bool writeBack)
     if (!self || !api)
         return;
 
-    // Tables of 0 and above count from the minimum; the sum wraps like the 32-bit original
-    // instead of overflowing for ranges wider than INT_MAX.
+    // Tables of 0 and above count from the minimum; the difference wraps modulo 2^32 instead
+    // of overflowing for ranges wider than INT_MAX.
     int shown = v;
     if (d->tableId >= 0 && minValue() < 0)
         shown = int(quint32(v) - quint32(minValue()));
