@@ -482,14 +482,12 @@ int CDial::currentIndex() const
 {
     const int n = d->nSubImages - (d->disabledImageIndex >= 0 ? 1 : 0);
     const int first = d->disabledImageIndex == 0 ? 1 : 0;
-    // Single precision, as the strips were laid out; the differences are taken in 64 bits so
-    // that ranges wider than INT_MAX do not overflow.
+    // Single precision; the differences are taken in 64 bits so that ranges wider than INT_MAX
+    // do not overflow. An empty range gives 0 / 0: the first value row.
     const float q = float(qint64(value()) - minValue())
                     / (float(qint64(maxValue()) - minValue()) / float(n));
     int i = 0;
-    if (std::isnan(q))
-        i = 0;
-    else if (q >= float(n - 1))
+    if (q >= float(n - 1))
         i = n - 1;
     else if (q > 0.0f)
         i = int(q);
