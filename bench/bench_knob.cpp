@@ -277,37 +277,20 @@ int main(int argc, char** argv)
     check(knob.grab().toImage() == floor.grab().toImage(), "knob and floor draw the same pixels");
 
     const qint64 repaintN = options.count(20000);
+    // n synchronous repaints of one widget.
+    const auto repaints = [](QWidget& w) {
+        return [&w](qint64 n) {
+            for (qint64 i = 0; i < n; ++i)
+                w.repaint();
+        };
+    };
     const std::vector<Variant> repaintVariants{
-        {QStringLiteral("a  knob: repaint()"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 knob.repaint();
-         }},
-        {QStringLiteral("b  floor: drawPixmap of the same cell"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 floor.repaint();
-         }},
-        {QStringLiteral("c  QDial, Fusion: repaint()"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 dial.repaint();
-         }},
-        {QStringLiteral("a2 knob, focused with a focus colour: repaint()"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 focusedKnob.repaint();
-         }},
-        {QStringLiteral("a3 knob, disabled (grey look): repaint()"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 disabledKnob.repaint();
-         }},
-        {QStringLiteral("e  empty widget: repaint() (Qt's part)"),
-         [&](qint64 n) {
-             for (qint64 i = 0; i < n; ++i)
-                 empty.repaint();
-         }},
+        {QStringLiteral("a  knob: repaint()"), repaints(knob)},
+        {QStringLiteral("b  floor: drawPixmap of the same cell"), repaints(floor)},
+        {QStringLiteral("c  QDial, Fusion: repaint()"), repaints(dial)},
+        {QStringLiteral("a2 knob, focused with a focus colour: repaint()"), repaints(focusedKnob)},
+        {QStringLiteral("a3 knob, disabled (grey look): repaint()"), repaints(disabledKnob)},
+        {QStringLiteral("e  empty widget: repaint() (Qt's part)"), repaints(empty)},
     };
     const std::vector<Result> repaint = measure(repaintVariants, repaintN, options.rounds, flush);
 

@@ -34,7 +34,11 @@ void Dial::syncMirror()
 
 void Dial::valueChange()
 {
-    syncMirror();
+    // The range and steps are mirrored by their own hooks, which run before a value change.
+    {
+        const QSignalBlocker blocker(this);
+        QAbstractSlider::setValue(value());
+    }
     update();
     emit valueChanged(value());
 }
