@@ -123,6 +123,12 @@ void WidgetHooks::deliverPolish()
     polish();
 }
 
+void WidgetHooks::repeatPolish()
+{
+    if (m_polished)
+        polish();
+}
+
 void WidgetHooks::deliverChange(QEvent::Type type)
 {
     switch (type) {

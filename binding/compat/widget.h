@@ -68,6 +68,10 @@ public:
     // from sizeHint() and the like).
     void constPolish() const;
     bool isPolishHookDone() const { return m_polished; }
+    // Runs polish() again on a widget that was already polished. Running applications never
+    // need this (polish runs once, as in Qt 3); design tools do, because they may set
+    // properties such as resource strips only after the widget was first shown.
+    void repeatPolish();
 
 protected:
     explicit WidgetHooks(QWidget* self);

@@ -1,16 +1,19 @@
 // Binds a minimal proxy and a knob to the reference memory from the installed package, writes
 // from a worker thread and checks that the change arrives on the GUI thread, coalesced.
 #include <orvelkit/binding/memproxy.h>
+#include <orvelkit/designer/orveluiloader.h>
 #include <orvelkit/knob/cdial.h>
 #include <orvelkit/binding/utilities.h>
 #include <orvelkit/memory/referencememory.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QThread>
 
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 class ValueLabel : public QLabel, public TMemProxy
@@ -59,9 +62,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the label did not bind\n");
         return 1;
     }
-    CDial_Orvel knob;
-    knob.setNamedAddress(QStringLiteral("filter.cutoff"));
-    knob.setMemAPI(&memory);
+    // The knob comes from a form, the way editors build their panels.
+    QByteArray form("<ui version=\"4.0\"><widget class=\"QWidget\" name=\"panel\">"
+                    "<widget class=\"CDial\" name=\"cutoff\"><property name=\"namedAddress\">"
+                    "<string>filter.cutoff</string></property></widget></widget></ui>");
+    QBuffer buffer(&form);
+    buffer.open(QIODevice::ReadOnly);
+    OrvelUiLoader loader(&memory);
+    std::unique_ptr<QWidget> panel(loader.load(&buffer));
+    CDial_Orvel* found = panel ? panel->findChild<CDial_Orvel*>(QStringLiteral("cutoff")) : nullptr;
+    if (!found || loader.boundControlCount() != 1 || !found->memAPIReady()) {
+        std::fprintf(stderr, "the form did not load and bind: %s\n", qPrintable(loader.errorString()));
+        return 1;
+    }
+    CDial_Orvel& knob = *found;
     QString knobText;
     QObject::connect(&knob, &CDial_Orvel::textualValueChange, [&knobText](const QString& t) { knobText = t; });
     const int before = label.guiRefreshes;

@@ -10,6 +10,10 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
+file(GLOB _plugin ${WORK_DIR}/prefix/*/qt6/plugins/designer/liborveldesigner.so)
+if(NOT _plugin)
+    message(FATAL_ERROR "the Designer plug-in was not installed under ${WORK_DIR}/prefix")
+endif()
 run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix
     -DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}

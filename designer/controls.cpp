@@ -1,0 +1,171 @@
+#include "controls.h"
+
+#include "../knob/cdial.h"
+
+#include <QColor>
+#include <QMetaEnum>
+#include <QWidget>
+
+#include <memory>
+
+namespace OrvelControls {
+namespace {
+
+bool isIn(const QVector<Entry>& entries, const QMetaObject* mo)
+{
+    for (const Entry& e : entries)
+        if (e.metaObject == mo)
+            return true;
+    return false;
+}
+
+// The nearest superclass that is not one of ours: its properties are Qt's, not the form's.
+const QMetaObject* qtBase(const QVector<Entry>& entries, const QMetaObject* mo)
+{
+    const QMetaObject* base = mo->superClass();
+    while (base && isIn(entries, base))
+        base = base->superClass();
+    return base;
+}
+
+template <class Control>
+Entry entry(const char* includeFile, const char* iconKind, const char* toolTip, const char* whatsThis,
+            QSize defaultSize, bool container = false)
+{
+    Entry e;
+    e.metaObject = &Control::staticMetaObject;
+    e.className = QString::fromLatin1(e.metaObject->className());
+    e.includeFile = QString::fromLatin1(includeFile);
+    e.iconKind = QString::fromLatin1(iconKind);
+    e.toolTip = QString::fromUtf8(toolTip);
+    e.whatsThis = QString::fromUtf8(whatsThis);
+    e.defaultSize = defaultSize;
+    e.container = container;
+    e.create = [](QWidget* parent) -> QWidget* { return new Control(parent); };
+    return e;
+}
+
+const QVector<Entry>& table()
+{
+    // The one place controls are registered. baseClass is filled in below from the meta-object.
+    static const QVector<Entry> entries = [] {
+        QVector<Entry> list = {
+            entry<CDial_Orvel>("orvelkit/knob/cdial.h", "knob", "Rotary knob",
+                               "A rotary knob drawn from an image strip and bound to one parameter "
+                               "(namedAddress). Drag around its centre, use the wheel or the keys, or "
+                               "type a number.",
+                               QSize(48, 48)),
+        };
+        for (Entry& e : list)
+            e.baseClass = QString::fromLatin1(qtBase(list, e.metaObject)->className());
+        return list;
+    }();
+    return entries;
+}
+
+} // namespace
+
+QString uiValueElement(const QMetaProperty& property, const QVariant& value)
+{
+    const auto element = [](const char* tag, const QString& text) {
+        return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), text.toHtmlEscaped());
+    };
+    if (property.isEnumType()) {
+        const QMetaEnum meta = property.enumerator();
+        QString keys = QString::fromLatin1(property.isFlagType() ? meta.valueToKeys(value.toInt())
+                                                                 : QByteArray(meta.valueToKey(value.toInt())));
+        if (keys.isEmpty())
+            return {};
+        const QString scope = QString::fromLatin1(meta.scope()) + QLatin1String("::");
+        keys = scope + keys.replace(QLatin1Char('|'), QLatin1Char('|') + scope);
+        return element(property.isFlagType() ? "set" : "enum", keys);
+    }
+    switch (value.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+        return element("number", value.toString());
+    case QMetaType::Double:
+        return element("double", value.toString());
+    case QMetaType::Bool:
+        return element("bool", value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+    case QMetaType::QString:
+        return element("string", value.toString());
+    case QMetaType::QColor: {
+        const QColor c = value.value<QColor>();
+        if (!c.isValid())
+            return {};
+        return QStringLiteral("<color alpha=\"%1\"><red>%2</red><green>%3</green><blue>%4</blue></color>")
+            .arg(c.alpha()).arg(c.red()).arg(c.green()).arg(c.blue());
+    }
+    default:
+        return {};
+    }
+}
+
+const QVector<Entry>& all()
+{
+    return table();
+}
+
+const Entry* find(const QString& className)
+{
+    for (const Entry& e : table())
+        if (e.className == className)
+            return &e;
+    return nullptr;
+}
+
+QWidget* create(const QString& className, QWidget* parent, const QString& objectName)
+{
+    const Entry* e = find(className);
+    if (!e)
+        return nullptr;
+    QWidget* widget = e->create(parent);
+    widget->setObjectName(objectName);
+    return widget;
+}
+
+QList<QMetaProperty> designerProperties(const QMetaObject* metaObject)
+{
+    QList<QMetaProperty> result;
+    if (!metaObject)
+        return result;
+    const QMetaObject* base = qtBase(table(), metaObject);
+    for (int i = base ? base->propertyCount() : 0; i < metaObject->propertyCount(); ++i) {
+        const QMetaProperty p = metaObject->property(i);
+        if (p.isWritable() && p.isDesignable())
+            result.append(p);
+    }
+    return result;
+}
+
+QString domXml(const Entry& entry)
+{
+    QString name = entry.className;
+    if (name.size() > 1 && name.at(0) == QLatin1Char('C') && name.at(1).isUpper())
+        name.remove(0, 1);
+    if (!name.isEmpty())
+        name[0] = name.at(0).toLower();
+
+    QString xml = QStringLiteral("<ui language=\"c++\">\n <widget class=\"%1\" name=\"%2\">\n"
+                                 "  <property name=\"geometry\"><rect><x>0</x><y>0</y>"
+                                 "<width>%3</width><height>%4</height></rect></property>\n")
+                      .arg(entry.className, name)
+                      .arg(entry.defaultSize.width())
+                      .arg(entry.defaultSize.height());
+    // The defaults come from a fresh control, so they are the values the class really starts with.
+    std::unique_ptr<QWidget> sample(entry.create ? entry.create(nullptr) : nullptr);
+    if (sample) {
+        for (const QMetaProperty& p : designerProperties(entry.metaObject)) {
+            if (p.hasStdCppSet())
+                continue;
+            const QString value = uiValueElement(p, p.read(sample.get()));
+            if (!value.isEmpty())
+                xml += QStringLiteral("  <property name=\"%1\" stdset=\"0\">%2</property>\n")
+                           .arg(QLatin1String(p.name()), value);
+        }
+    }
+    return xml + QStringLiteral(" </widget>\n</ui>\n");
+}
+
+} // namespace OrvelControls

@@ -1,0 +1,86 @@
+#include "orveluiloader.h"
+
+#include "controls.h"
+
+#include "../binding/memproxy.h"
+
+#include <QFile>
+
+OrvelUiLoader::OrvelUiLoader(IMemAPI* memory, QObject* parent)
+    : QUiLoader(parent), m_memory(memory)
+{
+}
+
+OrvelUiLoader::~OrvelUiLoader() = default;
+
+void OrvelUiLoader::setMemAPI(IMemAPI* memory)
+{
+    m_memory = memory;
+}
+
+IMemAPI* OrvelUiLoader::memAPI() const
+{
+    return m_memory;
+}
+
+QWidget* OrvelUiLoader::createWidget(const QString& className, QWidget* parent, const QString& name)
+{
+    if (QWidget* control = OrvelControls::create(className, parent, name))
+        return control;
+    return QUiLoader::createWidget(className, parent, name);
+}
+
+QWidget* OrvelUiLoader::load(QIODevice* device, QWidget* parent)
+{
+    m_error.clear();
+    m_bound = 0;
+    if (!device) {
+        m_error = QStringLiteral("no device to read the form from");
+        return nullptr;
+    }
+    QWidget* form = QUiLoader::load(device, parent);
+    if (!form) {
+        m_error = QUiLoader::errorString();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("the form could not be read");
+        return nullptr;
+    }
+    // Binding waits until the whole form is built: the loader applies a control's properties
+    // (its namedAddress among them) after creating it, and binding resolves the address.
+    if (m_memory)
+        m_bound = bindMemAPI(form, m_memory);
+    return form;
+}
+
+QWidget* OrvelUiLoader::load(const QString& fileName, QWidget* parent)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        m_bound = 0;
+        return nullptr;
+    }
+    QWidget* form = load(&file, parent);
+    if (!form)
+        m_error = QStringLiteral("%1: %2").arg(fileName, m_error);
+    return form;
+}
+
+QString OrvelUiLoader::errorString() const
+{
+    return m_error;
+}
+
+QStringList OrvelUiLoader::availableWidgets() const
+{
+    QStringList names = QUiLoader::availableWidgets();
+    for (const OrvelControls::Entry& e : OrvelControls::all())
+        if (!names.contains(e.className))
+            names.append(e.className);
+    return names;
+}
+
+int OrvelUiLoader::boundControlCount() const
+{
+    return m_bound;
+}

@@ -1,0 +1,383 @@
+#include "synthwindow.h"
+
+#include "automation.h"
+
+#include <orvelkit/binding/memproxy.h>
+#include <orvelkit/binding/records.h>
+#include <orvelkit/designer/orveluiloader.h>
+#include <orvelkit/memory/referencememory.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDataStream>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMetaProperty>
+#include <QMimeData>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUndoStack>
+
+const char* const SynthWindow::ParameterMimeType = "application/x-orvelkit-parameter";
+
+namespace {
+
+const char* const StripProperty = "combinedImage";
+
+// Replaces every bound control's 1x strip from the demo's images by its @2x twin, so that the
+// panel keeps its size and is crisp on a 2x screen. Controls are matched by picture, since a
+// form only stores the strip, not where it came from.
+void useHiDpiStrips(QWidget* panel, qreal ratio)
+{
+    if (ratio <= 1.0)
+        return;
+    struct Twin
+    {
+        QImage one;
+        QString twoX;
+    };
+    QList<Twin> twins;
+    QDirIterator it(QStringLiteral(":/synthpanel/images"), {QStringLiteral("*.png")});
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QLatin1String("@2x.png")))
+            continue;
+        const QString twoX = path.chopped(4) + QStringLiteral("@2x.png");
+        if (QFile::exists(twoX))
+            twins.append({QPixmap(path).toImage(), twoX});
+    }
+    for (QWidget* w : panel->findChildren<QWidget*>()) {
+        if (!memProxyOf(w) || w->metaObject()->indexOfProperty(StripProperty) < 0)
+            continue;
+        const QImage strip = w->property(StripProperty).value<QPixmap>().toImage();
+        for (const Twin& twin : twins)
+            if (!strip.isNull() && strip.size() == twin.one.size() && strip == twin.one) {
+                w->setProperty(StripProperty, QPixmap(twin.twoX));
+                break;
+            }
+    }
+}
+
+} // namespace
+
+QWidget* SynthWindow::loadPanel(TReferenceMemory_Orvel& memory, const QString& mapFile,
+                                const QString& formFile, qreal ratio, QString* error)
+{
+    QString message;
+    if (!memory.loadMap(mapFile, &message)) {
+        if (error)
+            *error = message;
+        return nullptr;
+    }
+    OrvelUiLoader loader(&memory);
+    QWidget* panel = loader.load(formFile);
+    if (!panel) {
+        if (error)
+            *error = loader.errorString();
+        return nullptr;
+    }
+    // A control left unbound is a mistake in the form: say which and why.
+    QStringList problems;
+    for (QWidget* w : panel->findChildren<QWidget*>()) {
+        const TMemProxy_Orvel* proxy = memProxyOf(w);
+        if (!proxy || proxy->memAPIReady())
+            continue;
+        const QString address = proxy->namedAddress();
+        problems << (address.isEmpty()
+                         ? QStringLiteral("%1: %2 has no namedAddress").arg(formFile, w->objectName())
+                         : QStringLiteral("%1: %2: namedAddress \"%3\" names no parameter of %4")
+                               .arg(formFile, w->objectName(), address, mapFile));
+    }
+    if (!problems.isEmpty()) {
+        delete panel;
+        if (error)
+            *error = problems.join(QLatin1Char('\n'));
+        return nullptr;
+    }
+    useHiDpiStrips(panel, ratio);
+    return panel;
+}
+
+SynthWindow::SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget* parent)
+    : QMainWindow(parent), m_memory(memory), m_panel(panel), m_automation(new Automation(memory, this))
+{
+    setWindowTitle(QStringLiteral("Synth Panel - orvelkit demo"));
+    setCentralWidget(m_panel);
+
+    // Host automation: a few parameters that show the knobs following writes from a worker
+    // thread. Lanes whose parameter the map lacks are left out.
+    const struct
+    {
+        const char* name;
+        double period;
+        double phase;
+    } lanes[] = {{"filter.cutoff", 4.0, 0.0}, {"lfo.rate", 7.0, 0.25}, {"osc2.detune", 3.0, 0.5},
+                 {"filter.resonance", 11.0, 0.1}, {"master.pan", 5.0, 0.75}};
+    for (const auto& lane : lanes)
+        m_automation->addLane(QString::fromLatin1(lane.name), lane.period, lane.phase);
+
+    buildActions();
+    watchControls();
+    updateEditActions();
+    showCurrent();
+    showAutomationState();
+}
+
+SynthWindow::~SynthWindow()
+{
+    // The worker writes into the memory and notifies the knobs: end it before either goes.
+    m_automation->stop();
+    // Closing the QWidget part (after this body) moves the focus: stop listening before that,
+    // while this is still a SynthWindow.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+}
+
+void SynthWindow::buildActions()
+{
+    QUndoStack* stack = m_memory->undoStack();
+    m_undo = stack->createUndoAction(this, QStringLiteral("&Undo"));
+    m_undo->setShortcut(QKeySequence::Undo);
+    m_redo = stack->createRedoAction(this, QStringLiteral("&Redo"));
+    m_redo->setShortcut(QKeySequence::Redo);
+    // The menu names the step ("Undo Change Filter Cutoff"); the tool bar keeps its width.
+    m_undo->setIconText(QStringLiteral("Undo"));
+    m_redo->setIconText(QStringLiteral("Redo"));
+
+    m_copy = new QAction(QStringLiteral("&Copy Value"), this);
+    m_copy->setShortcut(QKeySequence::Copy);
+    m_copy->setStatusTip(QStringLiteral("Copy the focused parameter's value"));
+    connect(m_copy, &QAction::triggered, this, &SynthWindow::copyValue);
+    m_paste = new QAction(QStringLiteral("&Paste Value"), this);
+    m_paste->setShortcut(QKeySequence::Paste);
+    m_paste->setStatusTip(QStringLiteral("Paste a copied value into the focused parameter"));
+    connect(m_paste, &QAction::triggered, this, &SynthWindow::pasteValue);
+    m_reset = new QAction(QStringLiteral("Reset to &Default"), this);
+    m_reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(m_reset, &QAction::triggered, this, &SynthWindow::resetValue);
+    m_altReset = new QAction(QStringLiteral("Reset to &Alternative Default"), this);
+    m_altReset->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_0));
+    connect(m_altReset, &QAction::triggered, this, &SynthWindow::resetToAlternative);
+
+    m_automate = new QAction(QStringLiteral("&Automation"), this);
+    m_automate->setCheckable(true);
+    m_automate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_automate->setStatusTip(QStringLiteral("Sweep %1 from a worker thread")
+                                 .arg(m_automation->laneNames().join(QStringLiteral(", "))));
+    m_automate->setEnabled(!m_automation->laneNames().isEmpty());
+    connect(m_automate, &QAction::toggled, m_automation, &Automation::setRunning);
+    connect(m_automation, &Automation::runningChanged, m_automate, &QAction::setChecked);
+    connect(m_automation, &Automation::runningChanged, this, &SynthWindow::showAutomationState);
+    // Stop before the widgets and the memory start to go, also when the window never closes.
+    connect(qApp, &QCoreApplication::aboutToQuit, m_automation, &Automation::stop);
+
+    auto* quit = new QAction(QStringLiteral("&Quit"), this);
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(quit);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->addAction(m_undo);
+    edit->addAction(m_redo);
+    edit->addSeparator();
+    edit->addAction(m_copy);
+    edit->addAction(m_paste);
+    edit->addSeparator();
+    edit->addAction(m_reset);
+    edit->addAction(m_altReset);
+    QMenu* host = menuBar()->addMenu(QStringLiteral("&Host"));
+    host->addAction(m_automate);
+
+    QToolBar* tools = addToolBar(QStringLiteral("Edit"));
+    tools->setObjectName(QStringLiteral("editToolBar"));
+    tools->setMovable(false);
+    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    tools->addAction(m_undo);
+    tools->addAction(m_redo);
+    tools->addSeparator();
+    tools->addAction(m_copy);
+    tools->addAction(m_paste);
+    tools->addAction(m_reset);
+    tools->addSeparator();
+    tools->addAction(m_automate);
+
+    m_touched = new QLabel(this);
+    m_automationState = new QLabel(this);
+    statusBar()->addWidget(m_touched, 1);
+    statusBar()->addPermanentWidget(m_automationState);
+    m_automationTimer = new QTimer(this);
+    m_automationTimer->setInterval(500);
+    connect(m_automationTimer, &QTimer::timeout, this, &SynthWindow::showAutomationState);
+
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusMoved(now); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &SynthWindow::updateEditActions);
+}
+
+void SynthWindow::watchControls()
+{
+    // Every bound control family reports its display text by this signal; the status bar
+    // follows the current control's.
+    for (QWidget* w : boundControls())
+        if (w->metaObject()->indexOfSignal("textualValueChange(QString)") >= 0)
+            connect(w, SIGNAL(textualValueChange(QString)), this, SLOT(controlTextChanged(QString)));
+}
+
+QList<QWidget*> SynthWindow::boundControls() const
+{
+    QList<QWidget*> controls;
+    for (QWidget* w : m_panel->findChildren<QWidget*>())
+        if (TMemProxy_Orvel* proxy = memProxyOf(w); proxy && proxy->memAPIReady())
+            controls << w;
+    return controls;
+}
+
+void SynthWindow::focusMoved(QWidget* now)
+{
+    if (now && memProxyOf(now) && m_panel->isAncestorOf(now)) {
+        m_current = now;
+    } else if (now && now->window() == this) {
+        // Another widget of this window (a selector, the toolbar) took the focus. Menus and
+        // other popups are windows of their own: the control stays current while they are open.
+        m_current = nullptr;
+    }
+    updateEditActions();
+    showCurrent();
+}
+
+TMemProxy_Orvel* SynthWindow::currentProxy() const
+{
+    TMemProxy_Orvel* proxy = m_current ? memProxyOf(m_current) : nullptr;
+    return proxy && proxy->memAPIReady() ? proxy : nullptr;
+}
+
+void SynthWindow::updateEditActions()
+{
+    const bool bound = currentProxy() != nullptr;
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    m_copy->setEnabled(bound);
+    m_paste->setEnabled(bound && clip && clip->hasFormat(QLatin1String(ParameterMimeType)));
+    m_reset->setEnabled(bound);
+    m_altReset->setEnabled(bound);
+}
+
+QString SynthWindow::labelOf(const TMemProxy_Orvel* proxy) const
+{
+    const auto spec = m_memory->parameter(proxy->addrHigh, proxy->addrMid, proxy->addrLow);
+    if (spec && !spec->label.isEmpty())
+        return spec->label;
+    return proxy->namedAddress();
+}
+
+QString SynthWindow::displayText(TMemProxy_Orvel* proxy) const
+{
+    if (m_current && memProxyOf(m_current) == proxy && m_texts.contains(m_current.data()))
+        return m_texts.value(m_current.data());
+    const int value = proxy->api->currentValue(proxy->addrHigh, proxy->addrMid, proxy->addrLow, 0, 0);
+    QString text;
+    // Table -1: the parameter's own display, as the map describes it.
+    if (proxy->api->formatValue(qint16(proxy->addrLow + proxy->addrLowOffset), -1, text, nullptr, value, 0,
+                                proxy->addrHigh, proxy->addrMid) != 0)
+        text = QString::number(value);
+    return text;
+}
+
+void SynthWindow::showCurrent()
+{
+    TMemProxy_Orvel* proxy = currentProxy();
+    m_touched->setText(proxy ? QStringLiteral("%1: %2").arg(labelOf(proxy), displayText(proxy))
+                             : QStringLiteral("Click a knob to edit it; Ctrl+C / Ctrl+V copy and paste its value"));
+}
+
+void SynthWindow::controlTextChanged(const QString& text)
+{
+    // The controls live as long as the window: the keys stay valid.
+    m_texts.insert(sender(), text);
+    if (sender() && sender() == m_current.data())
+        showCurrent();
+}
+
+void SynthWindow::showAutomationState()
+{
+    if (m_automation->isRunning()) {
+        m_automationTimer->start();
+        m_automationState->setText(QStringLiteral("Automation: %1 lanes at %2 Hz, %3 writes")
+                                       .arg(m_automation->laneNames().size())
+                                       .arg(m_automation->rate())
+                                       .arg(m_automation->writes()));
+    } else {
+        m_automationTimer->stop();
+        m_automationState->setText(QStringLiteral("Automation off"));
+    }
+}
+
+bool SynthWindow::copyValue()
+{
+    TMemProxy_Orvel* proxy = currentProxy();
+    if (!proxy)
+        return false;
+    QByteArray record;
+    {
+        QDataStream stream(&record, QIODevice::WriteOnly);
+        proxy->process(reinterpret_cast<const Q_UINT8*>(&stream), 3, 0);
+    }
+    if (record.isEmpty())
+        return false;
+    const QString text = displayText(proxy);
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(ParameterMimeType), record);
+    data->setText(text);
+    QGuiApplication::clipboard()->setMimeData(data);
+    statusBar()->showMessage(QStringLiteral("Copied %1: %2").arg(labelOf(proxy), text), 3000);
+    return true;
+}
+
+bool SynthWindow::pasteValue()
+{
+    TMemProxy_Orvel* proxy = currentProxy();
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    if (!proxy || !clip || !clip->hasFormat(QLatin1String(ParameterMimeType)))
+        return false;
+    const QByteArray record = clip->data(QLatin1String(ParameterMimeType));
+    qint16 high = 0, mid = 0, low = 0;
+    qint32 value = 0;
+    if (!TParamInfoReader_Orvel::decode(record, high, mid, low, value)) {
+        statusBar()->showMessage(QStringLiteral("The clipboard's parameter record is damaged"), 3000);
+        return false;
+    }
+    if (!proxy->api->acceptsRecord(proxy->addrHigh, proxy->addrMid, low, 0)) {
+        statusBar()->showMessage(QStringLiteral("A value of this kind does not fit %1").arg(labelOf(proxy)), 3000);
+        return false;
+    }
+    // The control reads the record itself and writes the value back as an undoable edit.
+    QDataStream stream(record);
+    proxy->process(reinterpret_cast<const Q_UINT8*>(&stream), 2, 0);
+    showCurrent();
+    return true;
+}
+
+bool SynthWindow::resetValue()
+{
+    TMemProxy_Orvel* proxy = currentProxy();
+    if (!proxy)
+        return false;
+    proxy->process(nullptr, 1, 0);
+    showCurrent();
+    return true;
+}
+
+bool SynthWindow::resetToAlternative()
+{
+    TMemProxy_Orvel* proxy = currentProxy();
+    if (!proxy)
+        return false;
+    proxy->process(nullptr, 4, 0);
+    showCurrent();
+    return true;
+}

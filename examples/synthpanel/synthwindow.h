@@ -1,0 +1,95 @@
+// The demo editor's main window: the panel loaded from synthpanel.ui around the reference
+// memory, with undo and redo, copy, paste and reset of the focused parameter, host automation
+// and a status bar that shows the parameter last touched.
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+class Automation;
+class QAction;
+class QLabel;
+class QTimer;
+class TMemProxy_Orvel;
+class TReferenceMemory_Orvel;
+
+class SynthWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // The clipboard format of one parameter: a copy record (docs/records.md).
+    static const char* const ParameterMimeType;
+
+    // Loads the parameter map into `memory`, then the form (both may be ":/resource" paths),
+    // with every control bound to the memory. Returns the panel, or null with *error saying what
+    // is wrong: the map's problems, the form's, or the controls whose address names no
+    // parameter. Strips get their @2x variants when `ratio` is above 1.
+    static QWidget* loadPanel(TReferenceMemory_Orvel& memory, const QString& mapFile,
+                              const QString& formFile, qreal ratio, QString* error);
+
+    // Takes ownership of `panel` (the result of loadPanel). `memory` must outlive the window.
+    SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget* parent = nullptr);
+    ~SynthWindow() override;
+
+    QWidget* panel() const { return m_panel; }
+    Automation* automation() const { return m_automation; }
+    // The panel's bound controls in form order.
+    QList<QWidget*> boundControls() const;
+    // The control the Edit actions work on: the focused bound control (kept while a menu is
+    // open), or null.
+    QWidget* currentControl() const { return m_current; }
+
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
+    QAction* copyAction() const { return m_copy; }
+    QAction* pasteAction() const { return m_paste; }
+    QAction* resetAction() const { return m_reset; }
+    QAction* altResetAction() const { return m_altReset; }
+    QAction* automationAction() const { return m_automate; }
+
+public slots:
+    // Each works on currentControl() and returns whether it did anything.
+    // Copy: the parameter's record (process operation 3) and its display text to the clipboard.
+    bool copyValue();
+    // Paste: the clipboard's record into the control (operation 2); the memory decides whether
+    // it fits (a value of the same parameter, or of the same parameter of another oscillator).
+    bool pasteValue();
+    // Reset to the default (operation 1) or to the alternative default (operation 4).
+    bool resetValue();
+    bool resetToAlternative();
+
+private slots:
+    // A bound control's textualValueChange (connected by signature, so any control family).
+    void controlTextChanged(const QString& text);
+
+private:
+    void buildActions();
+    void watchControls();
+    void focusMoved(QWidget* now);
+    void updateEditActions();
+    void showCurrent();
+    void showAutomationState();
+    TMemProxy_Orvel* currentProxy() const;
+    QString labelOf(const TMemProxy_Orvel* proxy) const;
+    // What the control last showed, or else the parameter's own display.
+    QString displayText(TMemProxy_Orvel* proxy) const;
+
+    TReferenceMemory_Orvel* m_memory;
+    QWidget* m_panel;
+    Automation* m_automation;
+    QPointer<QWidget> m_current;
+    QHash<const QObject*, QString> m_texts; // the last display text of each bound control
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_paste = nullptr;
+    QAction* m_reset = nullptr;
+    QAction* m_altReset = nullptr;
+    QAction* m_automate = nullptr;
+    QLabel* m_touched = nullptr;
+    QLabel* m_automationState = nullptr;
+    QTimer* m_automationTimer = nullptr;
+};

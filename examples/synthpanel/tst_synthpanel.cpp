@@ -1,0 +1,298 @@
+// The demo editor: screenshots and geometry of the running program follow the parameters, bad
+// command lines, maps and forms fail with a message, automation starts and stops cleanly, and the
+// Edit actions copy, paste and reset the focused knob with undo.
+#include "automation.h"
+#include "synthwindow.h"
+
+#include <orvelkit/binding/memproxy.h>
+#include <orvelkit/knob/cdial.h>
+#include <orvelkit/memory/referencememory.h>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runDemo(const QStringList& args)
+{
+    QProcess demo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    demo.setProcessEnvironment(env);
+    demo.start(QStringLiteral(SYNTHPANEL_EXE), args);
+    Run run;
+    if (!demo.waitForFinished(120000) || demo.exitStatus() != QProcess::NormalExit)
+        return run; // a crash or a hang: exit code stays -1
+    run.exitCode = demo.exitCode();
+    run.out = QString::fromLocal8Bit(demo.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(demo.readAllStandardError());
+    return run;
+}
+
+// --print-geometry output: namedAddress -> rectangle (and the object names, in order).
+QMap<QString, QRect> parseGeometry(const QString& out, QStringList* names = nullptr)
+{
+    QMap<QString, QRect> rects;
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(QLatin1Char(' '));
+        if (f.size() != 6)
+            continue;
+        rects.insert(f[1], QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt()));
+        if (names)
+            *names << f[0];
+    }
+    return rects;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write(text);
+    return file.fileName();
+}
+
+} // namespace
+
+class TestSynthPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void screenshotsFollowTheParameter();
+    void badInputFailsWithAMessage();
+    void automationStartsAndStops();
+    void editActionsWorkOnTheFocusedKnob();
+};
+
+void TestSynthPanel::screenshotsFollowTheParameter()
+{
+    TReferenceMemory_Orvel map;
+    QString error;
+    QVERIFY2(map.loadMap(QStringLiteral(SYNTHPANEL_DIR "/synthpanel.json"), &error), qPrintable(error));
+    const auto cutoff = map.parameterByName(QStringLiteral("filter.cutoff"));
+    QVERIFY(cutoff);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString a = dir.filePath(QStringLiteral("a.png"));
+    const QString b = dir.filePath(QStringLiteral("b.png"));
+    const Run low = runDemo({QStringLiteral("--screenshot"), a, QStringLiteral("--print-geometry"), QStringLiteral("--set"),
+                             QStringLiteral("filter.cutoff=%1").arg(cutoff->minimum)});
+    const Run high = runDemo({QStringLiteral("--screenshot"), b, QStringLiteral("--print-geometry"), QStringLiteral("--set"),
+                              QStringLiteral("filter.cutoff=%1").arg(cutoff->maximum)});
+    QVERIFY2(low.exitCode == 0, qPrintable(low.err));
+    QVERIFY2(high.exitCode == 0, qPrintable(high.err));
+
+    const QImage imageA(a);
+    const QImage imageB(b);
+    QVERIFY(!imageA.isNull());
+    QCOMPARE(imageA.size(), imageB.size());
+
+    // The layout does not move with the values; every knob is on the picture, none overlaps.
+    QStringList names;
+    const QMap<QString, QRect> rects = parseGeometry(low.out, &names);
+    QCOMPARE(parseGeometry(high.out), rects);
+    QCOMPARE(rects.size(), names.size());
+    QVERIFY(rects.contains(QStringLiteral("filter.cutoff")));
+    QVERIFY(rects.size() >= 20);
+    for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
+        QVERIFY2(QRect(QPoint(0, 0), imageA.size()).contains(it.value()), qPrintable(it.key()));
+        QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
+        for (auto other = std::next(it); other != rects.cend(); ++other)
+            QVERIFY2(!it.value().intersects(other.value()), qPrintable(it.key() + QLatin1Char('/') + other.key()));
+    }
+
+    // Only the cutoff knob changed.
+    for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
+        const bool same = imageA.copy(it.value()) == imageB.copy(it.value());
+        QVERIFY2(same == (it.key() != QLatin1String("filter.cutoff")), qPrintable(it.key()));
+    }
+}
+
+void TestSynthPanel::badInputFailsWithAMessage()
+{
+    struct Case
+    {
+        QStringList args;
+        QString message; // part of what stderr must say
+    };
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString badMap = writeFile(dir, QStringLiteral("bad.json"),
+                                     "{\n  \"format\": \"orvelkit-parameter-map\",\n  \"version\": 1,\n"
+                                     "  \"parameters\": [{\"name\": \"x\", \"address\": \"0:0:0\", \"min\": 5, \"max\": 1}]\n}\n");
+    QFile form(QStringLiteral(SYNTHPANEL_DIR "/synthpanel.ui"));
+    QVERIFY(form.open(QIODevice::ReadOnly));
+    QByteArray misnamed = form.readAll();
+    QVERIFY(misnamed.contains("<string notr=\"true\">filter.resonance</string>"));
+    misnamed.replace("<string notr=\"true\">filter.resonance</string>", "<string notr=\"true\">filter.resonanse</string>");
+    const QString misnamedForm = writeFile(dir, QStringLiteral("misnamed.ui"), misnamed);
+    const QString brokenForm = writeFile(dir, QStringLiteral("broken.ui"), "<ui version=\"4.0\"><widget class=");
+
+    const Case cases[] = {
+        {{QStringLiteral("--set"), QStringLiteral("filter.cutoff=100000")}, QStringLiteral("outside")},
+        {{QStringLiteral("--set"), QStringLiteral("no.such=1")}, QStringLiteral("\"no.such\" is not a parameter")},
+        {{QStringLiteral("--set"), QStringLiteral("filter.cutoff")}, QStringLiteral("expected name=integer")},
+        {{QStringLiteral("--set"), QStringLiteral("filter.cutoff=high")}, QStringLiteral("expected name=integer")},
+        {{QStringLiteral("--map"), badMap}, QStringLiteral("bad.json:4")},
+        {{QStringLiteral("--map"), dir.filePath(QStringLiteral("missing.json"))}, QStringLiteral("missing.json")},
+        {{QStringLiteral("--form"), misnamedForm}, QStringLiteral("filterResonance: namedAddress \"filter.resonanse\"")},
+        {{QStringLiteral("--form"), brokenForm}, QStringLiteral("broken.ui")},
+    };
+    for (const Case& c : cases) {
+        const Run run = runDemo(c.args + QStringList{QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png"))});
+        const QString what = c.args.join(QLatin1Char(' ')) + QStringLiteral(": ") + run.err;
+        QVERIFY2(run.exitCode > 0, qPrintable(what));
+        QVERIFY2(run.err.contains(c.message), qPrintable(what));
+        QVERIFY2(!QFile::exists(dir.filePath(QStringLiteral("x.png"))), qPrintable(what));
+    }
+}
+
+void TestSynthPanel::automationStartsAndStops()
+{
+    // The program quits while its automation thread writes.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString shot = dir.filePath(QStringLiteral("auto.png"));
+    const Run run = runDemo({QStringLiteral("--automate"), QStringLiteral("--screenshot"), shot});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!QImage(shot).isNull());
+
+    TReferenceMemory_Orvel memory;
+    QString error;
+    QVERIFY(memory.loadMap(QStringLiteral(":/synthpanel/synthpanel.json"), &error));
+    Automation automation(&memory);
+    QVERIFY(!automation.addLane(QStringLiteral("no.such"), 1.0, 0.0, &error));
+    QVERIFY(error.contains(QLatin1String("no.such")));
+    QVERIFY(!automation.addLane(QStringLiteral("lfo.rate"), 0.0, 0.0, &error));
+    automation.start(); // no lanes: nothing to run
+    QVERIFY(!automation.isRunning());
+
+    QVERIFY(automation.addLane(QStringLiteral("lfo.rate"), 0.05, 0.25, &error));
+    QSignalSpy running(&automation, &Automation::runningChanged);
+    automation.start();
+    QVERIFY(automation.isRunning());
+    QVERIFY(!automation.addLane(QStringLiteral("lfo.depth"), 1.0, 0.0, &error)); // not while running
+    TParamAddress rate;
+    QVERIFY(memory.lookupName(QStringLiteral("lfo.rate"), rate));
+    const int before = memory.value(rate.high, rate.mid, rate.low);
+    QTRY_VERIFY(memory.value(rate.high, rate.mid, rate.low) != before);
+    automation.stop();
+    QVERIFY(!automation.isRunning());
+    QCOMPARE(running.count(), 2);
+
+    // Nothing is written after stop() returned.
+    const quint64 writes = automation.writes();
+    const int last = memory.value(rate.high, rate.mid, rate.low);
+    QVERIFY(writes > 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(automation.writes(), writes);
+    QCOMPARE(memory.value(rate.high, rate.mid, rate.low), last);
+}
+
+void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
+{
+    TReferenceMemory_Orvel memory;
+    QString error;
+    QWidget* panel = SynthWindow::loadPanel(memory, QStringLiteral(":/synthpanel/synthpanel.json"),
+                                            QStringLiteral(":/synthpanel/synthpanel.ui"), 1.0, &error);
+    QVERIFY2(panel, qPrintable(error));
+    memory.setUndoMergeInterval(0); // every edit its own step
+    SynthWindow window(&memory, panel);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    auto knob = [&](const char* name) { return panel->findChild<CDial_Orvel*>(QLatin1String(name)); };
+    auto value = [&](const char* name) {
+        const auto spec = memory.parameterByName(QLatin1String(name));
+        return spec ? spec->value : INT_MIN;
+    };
+    CDial_Orvel* osc1Level = knob("osc1Level");
+    CDial_Orvel* osc2Level = knob("osc2Level");
+    CDial_Orvel* cutoff = knob("filterCutoff");
+    QVERIFY(osc1Level && osc2Level && cutoff);
+    QVERIFY(!osc1Level->combinedImage().isNull()); // the strips come from the resources
+    QCOMPARE(osc1Level->size(), QSize(48, 48));
+
+    // Nothing focused: nothing to act on.
+    panel->findChild<QComboBox*>(QStringLiteral("osc1Waveform"))->setFocus();
+    QTRY_VERIFY(!window.currentControl());
+    QVERIFY(!window.copyAction()->isEnabled());
+    QVERIFY(!window.copyValue());
+    QVERIFY(!window.resetValue());
+
+    // Copy from one oscillator's level, paste into the other's: one undoable step.
+    memory.write(0, 0, 4, 33);
+    osc1Level->setFocus();
+    QTRY_COMPARE(window.currentControl(), osc1Level);
+    QVERIFY(window.copyAction()->isEnabled());
+    QTest::keyClick(osc1Level, Qt::Key_C, Qt::ControlModifier); // the shortcut reaches the action past the knob
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(clip && clip->hasFormat(QLatin1String(SynthWindow::ParameterMimeType)));
+    QCOMPARE(clip->text(), QStringLiteral("26%"));
+    QVERIFY(window.pasteAction()->isEnabled());
+
+    const int osc2Before = value("osc2.level");
+    QVERIFY(osc2Before != 33);
+    osc2Level->setFocus();
+    QTRY_COMPARE(window.currentControl(), osc2Level);
+    QUndoStack* undo = memory.undoStack();
+    const int steps = undo->count();
+    QVERIFY(window.pasteValue());
+    QCOMPARE(value("osc2.level"), 33);
+    QCOMPARE(osc2Level->value(), 33);
+    QCOMPARE(undo->count(), steps + 1);
+    QVERIFY2(window.undoAction()->text().contains(QLatin1String("Osc 2 Level")), qPrintable(window.undoAction()->text()));
+    QTest::keySequence(osc2Level, QKeySequence::Undo);
+    QCOMPARE(value("osc2.level"), osc2Before);
+    window.redoAction()->trigger();
+    QCOMPARE(value("osc2.level"), 33);
+
+    // A level does not fit the filter cutoff; a damaged record fits nothing.
+    cutoff->setFocus();
+    QTRY_COMPARE(window.currentControl(), cutoff);
+    const int cutoffBefore = value("filter.cutoff");
+    QVERIFY(!window.pasteValue());
+    QCOMPARE(value("filter.cutoff"), cutoffBefore);
+    QByteArray damaged = clip->data(QLatin1String(SynthWindow::ParameterMimeType));
+    damaged[13] = char(damaged[13] ^ 0x55);
+    auto* data = new QMimeData;
+    data->setData(QLatin1String(SynthWindow::ParameterMimeType), damaged);
+    QGuiApplication::clipboard()->setMimeData(data);
+    osc1Level->setFocus();
+    QTRY_COMPARE(window.currentControl(), osc1Level);
+    QVERIFY(!window.pasteValue());
+    QCOMPARE(value("osc1.level"), 33);
+
+    // Reset and alternative reset of the cutoff, each undoable.
+    cutoff->setFocus();
+    QTRY_COMPARE(window.currentControl(), cutoff);
+    memory.write(0, 2, 17, 5);
+    const auto spec = memory.parameterByName(QStringLiteral("filter.cutoff"));
+    QVERIFY(spec && spec->altDefault && *spec->altDefault != spec->defaultValue);
+    QVERIFY(window.resetValue());
+    QCOMPARE(value("filter.cutoff"), spec->defaultValue);
+    QVERIFY(window.resetToAlternative());
+    QCOMPARE(value("filter.cutoff"), *spec->altDefault);
+    QCOMPARE(cutoff->value(), *spec->altDefault);
+    window.undoAction()->trigger();
+    QCOMPARE(value("filter.cutoff"), spec->defaultValue);
+}
+
+QTEST_MAIN(TestSynthPanel)
+#include "tst_synthpanel.moc"
