@@ -11,20 +11,18 @@
 namespace OrvelControls {
 namespace {
 
-bool isIn(const QVector<Entry>& entries, const QMetaObject* mo)
-{
-    for (const Entry& e : entries)
-        if (e.metaObject == mo)
-            return true;
-    return false;
-}
-
-// The nearest superclass that is not one of ours: its properties are Qt's, not the form's.
-const QMetaObject* qtBase(const QVector<Entry>& entries, const QMetaObject* mo)
+// The nearest superclass that is Qt's own ("Q" + capital: QDial, QPushButton); the classes in
+// between are orvelkit's, registered or abstract (a slider base), and their properties are the
+// form's.
+const QMetaObject* qtBase(const QMetaObject* mo)
 {
     const QMetaObject* base = mo->superClass();
-    while (base && isIn(entries, base))
+    while (base) {
+        const char* name = base->className();
+        if (name[0] == 'Q' && name[1] >= 'A' && name[1] <= 'Z')
+            break;
         base = base->superClass();
+    }
     return base;
 }
 
@@ -35,6 +33,8 @@ Entry entry(const char* includeFile, const char* iconKind, const char* toolTip, 
     Entry e;
     e.metaObject = &Control::staticMetaObject;
     e.className = QString::fromLatin1(e.metaObject->className());
+    const QMetaObject* base = qtBase(e.metaObject);
+    e.baseClass = QString::fromLatin1(base ? base->className() : "QWidget");
     e.includeFile = QString::fromLatin1(includeFile);
     e.iconKind = QString::fromLatin1(iconKind);
     e.toolTip = QString::fromUtf8(toolTip);
@@ -47,19 +47,14 @@ Entry entry(const char* includeFile, const char* iconKind, const char* toolTip, 
 
 const QVector<Entry>& table()
 {
-    // The one place controls are registered. baseClass is filled in below from the meta-object.
-    static const QVector<Entry> entries = [] {
-        QVector<Entry> list = {
-            entry<CDial_Orvel>("orvelkit/knob/cdial.h", "knob", "Rotary knob",
-                               "A rotary knob drawn from an image strip and bound to one parameter "
-                               "(namedAddress). Drag around its centre, use the wheel or the keys, or "
-                               "type a number.",
-                               QSize(48, 48)),
-        };
-        for (Entry& e : list)
-            e.baseClass = QString::fromLatin1(qtBase(list, e.metaObject)->className());
-        return list;
-    }();
+    // The one place controls are registered.
+    static const QVector<Entry> entries = {
+        entry<CDial_Orvel>("orvelkit/knob/cdial.h", "knob", "Rotary knob",
+                           "A rotary knob drawn from an image strip and bound to one parameter "
+                           "(namedAddress). Drag around its centre, use the wheel or the keys, or "
+                           "type a number.",
+                           QSize(48, 48)),
+    };
     return entries;
 }
 
@@ -130,7 +125,7 @@ QList<QMetaProperty> designerProperties(const QMetaObject* metaObject)
     QList<QMetaProperty> result;
     if (!metaObject)
         return result;
-    const QMetaObject* base = qtBase(table(), metaObject);
+    const QMetaObject* base = qtBase(metaObject);
     for (int i = base ? base->propertyCount() : 0; i < metaObject->propertyCount(); ++i) {
         const QMetaProperty p = metaObject->property(i);
         if (p.isWritable() && p.isDesignable())

@@ -40,8 +40,8 @@ ORVELKIT_EXPORT const Entry* find(const QString& className);
 ORVELKIT_EXPORT QWidget* create(const QString& className, QWidget* parent, const QString& objectName);
 
 // The properties a form can set on the class: the designable, writable properties declared by
-// the class and by its orvelkit ancestors (not those it inherits from Qt, unless it re-declares
-// them). In declaration order, ancestors first.
+// the class and by its orvelkit ancestors, up to the nearest Qt class (QDial for the knob); those
+// it inherits from Qt count only where it re-declares them. In declaration order, ancestors first.
 ORVELKIT_EXPORT QList<QMetaProperty> designerProperties(const QMetaObject* metaObject);
 
 // The .ui element Designer writes for a property value ("<number>3</number>", "<enum>X::Y</enum>",

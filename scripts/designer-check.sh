@@ -46,7 +46,7 @@ trap cleanup EXIT
 
 # A private X server on a free display number (Xvfb writes the number it took to the pipe).
 exec 3> >(cat > "$work/display")
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 2200x1100x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
@@ -61,7 +61,7 @@ Closed%20categories=Layouts, Spacers, Buttons, Item Views (Model-Based), Item Wi
 CONF
 
 XDG_CONFIG_HOME="$work/config" QT_PLUGIN_PATH="$build/plugins" QT_DEBUG_PLUGINS=1 \
-    "$designer" -qwindowgeometry 1920x1080+0+0 examples/synthpanel/synthpanel.ui >"$work/designer.log" 2>&1 &
+    "$designer" -qwindowgeometry 2200x1100+0+0 examples/synthpanel/synthpanel.ui >"$work/designer.log" 2>&1 &
 designer_pid=$!
 
 loaded='liborveldesigner.so" loaded library'

@@ -364,20 +364,20 @@ bool SynthWindow::pasteValue()
 
 bool SynthWindow::resetValue()
 {
-    TMemProxy_Orvel* proxy = currentProxy();
-    if (!proxy)
-        return false;
-    proxy->process(nullptr, 1, 0);
-    showCurrent();
-    return true;
+    return reset(1);
 }
 
 bool SynthWindow::resetToAlternative()
 {
+    return reset(4);
+}
+
+bool SynthWindow::reset(int operation)
+{
     TMemProxy_Orvel* proxy = currentProxy();
     if (!proxy)
         return false;
-    proxy->process(nullptr, 4, 0);
+    proxy->process(nullptr, operation, 0);
     showCurrent();
     return true;
 }

@@ -66,6 +66,8 @@ private slots:
     void controlTextChanged(const QString& text);
 
 private:
+    // Process operation 1 (default) or 4 (alternative default) on the current control.
+    bool reset(int operation);
     void buildActions();
     void watchControls();
     void focusMoved(QWidget* now);

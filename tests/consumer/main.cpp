@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QLabel>
+#include <QPluginLoader>
 #include <QThread>
 
 #include <cstdio>
@@ -41,6 +43,16 @@ public:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // The installed Designer plug-in is a loadable Qt plug-in offering a widget collection.
+    if (argc > 1) {
+        QPluginLoader plugin(QString::fromLocal8Bit(argv[1]));
+        const QString iid = plugin.metaData().value(QStringLiteral("IID")).toString();
+        if (!plugin.load() || !plugin.instance()
+            || iid != QLatin1String("org.qt-project.Qt.QDesignerCustomWidgetCollectionInterface")) {
+            std::fprintf(stderr, "the installed Designer plug-in did not load: %s\n", qPrintable(plugin.errorString()));
+            return 1;
+        }
+    }
     TReferenceMemory_Orvel memory;
     TParameterSpec_Orvel cutoff;
     cutoff.name = QStringLiteral("filter.cutoff");

@@ -19,5 +19,5 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}
     -DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/orvelkit_consumer)
+run(${WORK_DIR}/build/orvelkit_consumer ${_plugin})
 message(STATUS "consumer built and ran against ${WORK_DIR}/prefix")

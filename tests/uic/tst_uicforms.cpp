@@ -7,25 +7,29 @@
 
 #include <QTest>
 
+// Builds the generated form and lists what it did not set.
+template <class Ui>
+QStringList mismatchesOf()
+{
+    QWidget form;
+    Ui ui;
+    ui.setupUi(&form);
+    return FormSample::mismatches(&form);
+}
+
 class TestUicForms : public QObject
 {
     Q_OBJECT
 private slots:
     void designerSpellingSetsEveryValue()
     {
-        QWidget form;
-        Ui::DesignerForm ui;
-        ui.setupUi(&form);
-        const QStringList wrong = FormSample::mismatches(&form);
+        const QStringList wrong = mismatchesOf<Ui::DesignerForm>();
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
     }
 
     void stdsetZeroSpellingSetsEveryValue()
     {
-        QWidget form;
-        Ui::Stdset0Form ui;
-        ui.setupUi(&form);
-        const QStringList wrong = FormSample::mismatches(&form);
+        const QStringList wrong = mismatchesOf<Ui::Stdset0Form>();
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
     }
 };
