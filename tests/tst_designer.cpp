@@ -187,10 +187,10 @@ private slots:
 
         TParamAddress address;
         QVERIFY(memory.lookupName(QStringLiteral("filter.cutoff"), address));
-        const auto spec = memory.parameterByName(QStringLiteral("filter.cutoff"));
-        QVERIFY(spec);
-        QCOMPARE(cutoff->value(), spec->value);
-        const int target = spec->value == spec->maximum ? spec->minimum : spec->maximum;
+        const auto param = memory.parameterByName(QStringLiteral("filter.cutoff"));
+        QVERIFY(param);
+        QCOMPARE(cutoff->value(), param->value);
+        const int target = param->value == param->maximum ? param->minimum : param->maximum;
         std::thread writer([&] { memory.write(address.high, address.mid, address.low, target); });
         writer.join();
         QTRY_COMPARE(cutoff->value(), target);

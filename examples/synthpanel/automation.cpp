@@ -26,15 +26,15 @@ bool Automation::addLane(const QString& name, double periodSeconds, double phase
         return fail(QStringLiteral("automation: lanes cannot change while it runs"));
     if (!(periodSeconds > 0) || !std::isfinite(periodSeconds))
         return fail(QStringLiteral("automation: %1: the period must be positive").arg(name));
-    const auto spec = m_memory ? m_memory->parameterByName(name) : std::nullopt;
-    if (!spec)
+    const auto param = m_memory ? m_memory->parameterByName(name) : std::nullopt;
+    if (!param)
         return fail(QStringLiteral("automation: \"%1\" is not a parameter of the map").arg(name));
     TParamAddress address;
-    address.high = spec->high;
-    address.mid = spec->mid;
-    address.low = spec->low;
+    address.high = param->high;
+    address.mid = param->mid;
+    address.low = param->low;
     address.lowOffset = 0;
-    m_lanes.append({name, address, spec->minimum, spec->maximum, periodSeconds, phase - std::floor(phase)});
+    m_lanes.append({name, address, param->minimum, param->maximum, periodSeconds, phase - std::floor(phase)});
     return true;
 }
 

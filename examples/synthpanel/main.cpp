@@ -61,17 +61,17 @@ bool applySettings(TReferenceMemory_Orvel& memory, const QStringList& settings)
             fail(QStringLiteral("--set %1: expected name=integer").arg(setting));
             return false;
         }
-        const auto spec = memory.parameterByName(name);
-        if (!spec) {
+        const auto param = memory.parameterByName(name);
+        if (!param) {
             fail(QStringLiteral("--set %1: \"%2\" is not a parameter of the map").arg(setting, name));
             return false;
         }
-        if (value < spec->minimum || value > spec->maximum) {
+        if (value < param->minimum || value > param->maximum) {
             fail(QStringLiteral("--set %1: %2 is outside %3..%4")
-                     .arg(setting).arg(value).arg(spec->minimum).arg(spec->maximum));
+                     .arg(setting).arg(value).arg(param->minimum).arg(param->maximum));
             return false;
         }
-        memory.write(spec->high, spec->mid, spec->low, value);
+        memory.write(param->high, param->mid, param->low, value);
     }
     return true;
 }

@@ -269,9 +269,9 @@ void SynthWindow::updateEditActions()
 
 QString SynthWindow::labelOf(const TMemProxy_Orvel* proxy) const
 {
-    const auto spec = m_memory->parameter(proxy->addrHigh, proxy->addrMid, proxy->addrLow);
-    if (spec && !spec->label.isEmpty())
-        return spec->label;
+    const auto param = m_memory->parameter(proxy->addrHigh, proxy->addrMid, proxy->addrLow);
+    if (param && !param->label.isEmpty())
+        return param->label;
     return proxy->namedAddress();
 }
 

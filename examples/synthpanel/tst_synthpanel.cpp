@@ -219,8 +219,8 @@ void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
 
     auto knob = [&](const char* name) { return panel->findChild<CDial_Orvel*>(QLatin1String(name)); };
     auto value = [&](const char* name) {
-        const auto spec = memory.parameterByName(QLatin1String(name));
-        return spec ? spec->value : INT_MIN;
+        const auto param = memory.parameterByName(QLatin1String(name));
+        return param ? param->value : INT_MIN;
     };
     CDial_Orvel* osc1Level = knob("osc1Level");
     CDial_Orvel* osc2Level = knob("osc2Level");
@@ -283,15 +283,15 @@ void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
     cutoff->setFocus();
     QTRY_COMPARE(window.currentControl(), cutoff);
     memory.write(0, 2, 17, 5);
-    const auto spec = memory.parameterByName(QStringLiteral("filter.cutoff"));
-    QVERIFY(spec && spec->altDefault && *spec->altDefault != spec->defaultValue);
+    const auto param = memory.parameterByName(QStringLiteral("filter.cutoff"));
+    QVERIFY(param && param->altDefault && *param->altDefault != param->defaultValue);
     QVERIFY(window.resetValue());
-    QCOMPARE(value("filter.cutoff"), spec->defaultValue);
+    QCOMPARE(value("filter.cutoff"), param->defaultValue);
     QVERIFY(window.resetToAlternative());
-    QCOMPARE(value("filter.cutoff"), *spec->altDefault);
-    QCOMPARE(cutoff->value(), *spec->altDefault);
+    QCOMPARE(value("filter.cutoff"), *param->altDefault);
+    QCOMPARE(cutoff->value(), *param->altDefault);
     window.undoAction()->trigger();
-    QCOMPARE(value("filter.cutoff"), spec->defaultValue);
+    QCOMPARE(value("filter.cutoff"), param->defaultValue);
 }
 
 QTEST_MAIN(TestSynthPanel)

@@ -161,12 +161,12 @@ void TestStripArt::knobCellsShowTheirPosition()
 void TestStripArt::knobDrawsTheGeneratedCell()
 {
     TReferenceMemory_Orvel memory;
-    TParameterSpec_Orvel spec;
-    spec.name = QStringLiteral("filter.cutoff");
-    spec.minimum = 0;
-    spec.maximum = 127;
-    spec.value = 64;
-    QVERIFY(memory.addParameter(spec));
+    TParameterSpec_Orvel param;
+    param.name = QStringLiteral("filter.cutoff");
+    param.minimum = 0;
+    param.maximum = 127;
+    param.value = 64;
+    QVERIFY(memory.addParameter(param));
 
     const QImage strip = knobStrip(64, 48, 1.0);
     const QColor behind(0x20, 0x22, 0x26);
@@ -177,7 +177,7 @@ void TestStripArt::knobDrawsTheGeneratedCell()
     auto* knob = new CDial_Orvel(&window);
     knob->setCombinedImage(QPixmap::fromImage(strip));
     knob->setnSubImages(64);
-    knob->setNamedAddress(spec.name);
+    knob->setNamedAddress(param.name);
     knob->setMemAPI(&memory);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
