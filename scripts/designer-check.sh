@@ -28,7 +28,7 @@ fi
 build=$(cd "$build" && pwd)
 designer=$(qtpaths6 --query QT_HOST_BINS 2>/dev/null || echo /usr/lib/qt6/bin)/designer
 [[ -x "$designer" ]] || designer=/usr/lib/qt6/bin/designer
-for need in "$designer" "$build/plugins/designer/liborveldesigner.so" "$build/tests/orvelkit_xgrab"; do
+for need in "$designer" "$build/plugins/designer/liborveldesigner.so" "$build/tools/orvelkit_xgrab"; do
     [[ -e "$need" ]] || { echo "designer-check: missing $need" >&2; exit 1; }
 done
 command -v Xvfb >/dev/null || { echo "designer-check: Xvfb is not installed" >&2; exit 1; }
@@ -82,7 +82,7 @@ if grep -E "unable to create|could not be created|creation of a widget .* failed
     echo "designer-check: Designer could not create a control of the form" >&2
     exit 1
 fi
-"$build/tests/orvelkit_xgrab" "$work/shot.png"
+"$build/tools/orvelkit_xgrab" "$work/shot.png"
 [[ -s "$work/shot.png" ]] || { echo "designer-check: no screenshot" >&2; exit 1; }
 if [[ -n "$shot" ]]; then
     cp "$work/shot.png" "$shot"
