@@ -5,7 +5,6 @@
 
 #include <QDataStream>
 #include <QEvent>
-
 #include <QFile>
 #include <QIcon>
 
@@ -54,8 +53,8 @@ bool OrvelWidgetInterface::isContainer() const
 QWidget* OrvelWidgetInterface::createWidget(QWidget* parent)
 {
     QWidget* control = m_entry.create(parent);
-    if (dynamic_cast<Qt3::WidgetHooks*>(control))
-        control->installEventFilter(new OrvelDesignWatcher(control));
+    if (auto* hooks = dynamic_cast<Qt3::WidgetHooks*>(control))
+        control->installEventFilter(new OrvelDesignWatcher(control, hooks));
     return control;
 }
 
@@ -74,8 +73,8 @@ QString OrvelWidgetInterface::domXml() const
     return OrvelControls::domXml(m_entry);
 }
 
-OrvelDesignWatcher::OrvelDesignWatcher(QWidget* control)
-    : QObject(control), m_control(control)
+OrvelDesignWatcher::OrvelDesignWatcher(QWidget* control, Qt3::WidgetHooks* hooks)
+    : QObject(control), m_control(control), m_hooks(hooks)
 {
 }
 
@@ -95,14 +94,11 @@ QByteArray OrvelDesignWatcher::signature() const
 
 bool OrvelDesignWatcher::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_control && event->type() == QEvent::Paint) {
-        auto* hooks = dynamic_cast<Qt3::WidgetHooks*>(m_control);
-        if (hooks && hooks->isPolishHookDone()) {
-            QByteArray now = signature();
-            if (now != m_signature) {
-                m_signature = std::move(now);
-                hooks->repeatPolish();
-            }
+    if (watched == m_control && event->type() == QEvent::Paint && m_hooks->isPolishHookDone()) {
+        QByteArray now = signature();
+        if (now != m_signature) {
+            m_signature = std::move(now);
+            m_hooks->repeatPolish();
         }
     }
     return false;

@@ -10,6 +10,9 @@
 namespace OrvelControls {
 struct Entry;
 }
+namespace Qt3 {
+class WidgetHooks;
+}
 
 class OrvelWidgetInterface : public QObject, public QDesignerCustomWidgetInterface
 {
@@ -43,12 +46,14 @@ class OrvelDesignWatcher : public QObject
 {
     Q_OBJECT
 public:
-    explicit OrvelDesignWatcher(QWidget* control);
+    // `hooks` is the control's own Qt 3 hook part (the same object as `control`).
+    OrvelDesignWatcher(QWidget* control, Qt3::WidgetHooks* hooks);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QByteArray signature() const;
     QWidget* m_control;
+    Qt3::WidgetHooks* m_hooks;
     QByteArray m_signature;
 };
 
