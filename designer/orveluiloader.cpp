@@ -47,9 +47,25 @@ QWidget* OrvelUiLoader::load(QIODevice* device, QWidget* parent)
     }
     // Binding waits until the whole form is built: the loader applies a control's properties
     // (its namedAddress among them) after creating it, and binding resolves the address.
-    if (m_memory)
+    if (m_memory) {
         m_bound = bindMemAPI(form, m_memory);
+        refreshBoundControls(form);
+    }
     return form;
+}
+
+void OrvelUiLoader::refreshBoundControls(QWidget* form)
+{
+    // Some controls (faders, pull-down menus) only connect when bound and show the memory's
+    // value at its next change. A panel fresh from a form shows the current values at once, as
+    // if the memory had just announced every parameter: one ordinary refresh (operation 0) each.
+    QList<QObject*> objects{form};
+    for (int i = 0; i < objects.size(); ++i) {
+        QObject* object = objects.at(i);
+        if (TMemProxy_Orvel* proxy = memProxyOf(object); proxy && proxy->memAPIReady())
+            proxy->process(nullptr, 0, 0);
+        objects.append(object->children());
+    }
 }
 
 QWidget* OrvelUiLoader::load(const QString& fileName, QWidget* parent)

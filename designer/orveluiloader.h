@@ -6,7 +6,8 @@
 // Every orvelkit class in the form is created by name from the control catalogue (controls.h),
 // with no Designer plug-in and no plug-in path; other classes go to QUiLoader as usual. Once the
 // form's properties are applied, every parameter-bound control in it is attached to the memory
-// given here (bindMemAPI), so the panel follows the memory at once. See docs/designer.md.
+// given here (bindMemAPI) and refreshed once from it, so the panel shows the memory's values and
+// follows it at once. See docs/designer.md.
 #pragma once
 
 #include "../binding/orvelkit_global.h"
@@ -43,6 +44,8 @@ public:
                           const QString& name = QString()) override;
 
 private:
+    void refreshBoundControls(QWidget* form);
+
     IMemAPI* m_memory = nullptr;
     QString m_error;
     int m_bound = 0;

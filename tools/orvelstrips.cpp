@@ -44,13 +44,28 @@ QList<Strip> demoSet()
     };
     const QStringList captions{QStringLiteral("SYNC"), QStringLiteral("ON"), QStringLiteral("SAW"),
                                QStringLiteral("SQUARE"), QStringLiteral("TRI"), QStringLiteral("SINE"),
-                               QStringLiteral("NOISE")};
+                               QStringLiteral("NOISE"), QStringLiteral("PITCH"), QStringLiteral("CUTOFF"),
+                               QStringLiteral("AMP"), QStringLiteral("PAN")};
     for (const QString& caption : captions) {
         ButtonLook look;
         look.text = caption;
         set.append({QStringLiteral("button-") + caption.toLower(),
                     [look](qreal r) { return buttonStrip(QSize(48, 24), r, look); }});
     }
+    // Pull-down faces for the LFO shape and the voice mode, one row per entry of the menu.
+    set.append({QStringLiteral("menu-lfo-shape"), [](qreal r) {
+                    return menuStrip(QSize(86, 20), {QStringLiteral("Sine"), QStringLiteral("Triangle"),
+                                                     QStringLiteral("Saw Up"), QStringLiteral("Saw Down"),
+                                                     QStringLiteral("Square"), QStringLiteral("S & H")}, r);
+                }});
+    set.append({QStringLiteral("menu-voice-mode"), [](qreal r) {
+                    return menuStrip(QSize(86, 20), {QStringLiteral("Poly"), QStringLiteral("Mono"),
+                                                     QStringLiteral("Legato"), QStringLiteral("Unison")}, r);
+                }});
+    // The demo's page header: one row per page, for a tabbed image switcher.
+    set.append({QStringLiteral("page-tabs"), [](qreal r) {
+                    return tabStrip(QSize(130, 24), {QStringLiteral("VOICE"), QStringLiteral("MODULATION")}, r);
+                }});
     return set;
 }
 

@@ -63,6 +63,7 @@ private slots:
     void knobDrawsTheGeneratedCell();
     void indexedOutputKeepsThePicture();
     void iconsDifferPerKind();
+    void tabStripLightsOneTabPerRow();
     void badInputGivesNullImages();
 };
 
@@ -95,6 +96,8 @@ void TestStripArt::geometryFollowsRatio()
         {"button", buttonStrip(QSize(48, 24), ratio), QSize(48 * r, ButtonRows * 24 * r)},
         {"lamp", lampStrip(14, ratio, Qt::green), QSize(14 * r, 2 * 14 * r)},
         {"lamp with dim row", lampStrip(14, ratio, Qt::green, true), QSize(14 * r, 3 * 14 * r)},
+        {"menu field", menuStrip(QSize(80, 20), {"A", "B"}, ratio), QSize(80 * r, 2 * 20 * r)},
+        {"page tabs", tabStrip(QSize(60, 20), {"A", "B", "C"}, ratio), QSize(3 * 60 * r, 3 * 20 * r)},
     };
     for (const Case& c : cases) {
         QVERIFY2(!c.image.isNull(), c.what);
@@ -268,6 +271,20 @@ void TestStripArt::iconsDifferPerKind()
     QCOMPARE(icon(QStringLiteral("no such kind"), 32), icon(QStringLiteral("generic"), 32));
 }
 
+void TestStripArt::tabStripLightsOneTabPerRow()
+{
+    const TabLook look;
+    const QStringList labels{QStringLiteral("ONE"), QStringLiteral("TWO"), QStringLiteral("THREE")};
+    const QImage strip = tabStrip(QSize(50, 20), labels, 1.0, look);
+    QCOMPARE(strip.size(), QSize(150, 60));
+    // The lit edge runs along the top of the chosen tab only: row k lights tab k.
+    for (int row = 0; row < 3; ++row)
+        for (int tab = 0; tab < 3; ++tab) {
+            const QRgb edge = strip.pixel(tab * 50 + 25, row * 20 + 1);
+            QCOMPARE(edge == look.lit.rgba(), tab == row);
+        }
+}
+
 void TestStripArt::badInputGivesNullImages()
 {
     QVERIFY(knobStrip(0, 48, 1.0).isNull());
@@ -293,6 +310,10 @@ void TestStripArt::badInputGivesNullImages()
     QVERIFY(buttonStrip(QSize(48, 24), qQNaN()).isNull());
     QVERIFY(lampStrip(0, 1.0, Qt::green).isNull());
     QVERIFY(lampStrip(14, 1.0, QColor()).isNull());
+    QVERIFY(tabStrip(QSize(60, 20), {}, 1.0).isNull());
+    QVERIFY(menuStrip(QSize(80, 20), {}, 1.0).isNull());
+    QVERIFY(menuStrip(QSize(0, 20), {"A"}, 1.0).isNull());
+    QVERIFY(tabStrip(QSize(20000, 20), {"A", "B"}, 1.0).isNull());
     QVERIFY(icon(QStringLiteral("knob"), 0).isNull());
     QVERIFY(icon(QStringLiteral("knob"), -32).isNull());
     QVERIFY(toIndexed(QImage()).isNull());

@@ -17,6 +17,22 @@ Automation::~Automation()
 
 bool Automation::addLane(const QString& name, double periodSeconds, double phase, QString* error)
 {
+    return add(name, periodSeconds, phase, -1.0, error);
+}
+
+bool Automation::addGateLane(const QString& name, double periodSeconds, double phase, double duty,
+                             QString* error)
+{
+    if (!(duty >= 0.0 && duty <= 1.0)) {
+        if (error)
+            *error = QStringLiteral("automation: %1: the gate's duty must lie in 0..1").arg(name);
+        return false;
+    }
+    return add(name, periodSeconds, phase, duty, error);
+}
+
+bool Automation::add(const QString& name, double periodSeconds, double phase, double duty, QString* error)
+{
     auto fail = [error](const QString& message) {
         if (error)
             *error = message;
@@ -34,7 +50,7 @@ bool Automation::addLane(const QString& name, double periodSeconds, double phase
     address.mid = param->mid;
     address.low = param->low;
     address.lowOffset = 0;
-    m_lanes.append({name, address, param->minimum, param->maximum, periodSeconds, phase - std::floor(phase)});
+    m_lanes.append({name, address, param->minimum, param->maximum, periodSeconds, phase - std::floor(phase), duty});
     return true;
 }
 
@@ -85,9 +101,11 @@ void Automation::run(QList<Lane> lanes, int rate)
     for (quint64 n = 0; !m_stop.load(std::memory_order_acquire); ++n) {
         const double seconds = double(n) / rate;
         for (const Lane& lane : lanes) {
-            // A raised cosine: eases in and out at the ends of the range, as a hand would.
             const double cycle = seconds / lane.periodSeconds + lane.phase;
-            const double shape = 0.5 - 0.5 * std::cos(2.0 * M_PI * cycle);
+            // A gate is open for the first `duty` of its period; a sweep is a raised cosine,
+            // easing in and out at the ends of the range as a hand would.
+            const double shape = lane.duty >= 0.0 ? (cycle - std::floor(cycle) < lane.duty ? 1.0 : 0.0)
+                                                  : 0.5 - 0.5 * std::cos(2.0 * M_PI * cycle);
             const double span = double(lane.maximum) - double(lane.minimum);
             const int value = lane.minimum + int(std::lround(shape * span));
             m_memory->write(lane.address.high, lane.address.mid, lane.address.low, value);

@@ -1,7 +1,8 @@
 // Host automation for the demo: a worker thread that sweeps a few parameters through the
 // reference memory at a fixed rate (1000 writes a second per lane by default), the way a
-// sequencer plays automation into a plug-in while its editor is open. The knobs see these writes
-// arrive off the GUI thread and follow them through their observer events.
+// sequencer plays automation into a plug-in while its editor is open. The controls see these
+// writes arrive off the GUI thread and follow them through their observer events. Gate lanes
+// switch a parameter between its ends instead (the voice lamps).
 #pragma once
 
 #include <orvelkit/binding/memapi.h>
@@ -28,6 +29,11 @@ public:
     // `periodSeconds`, starting `phase` (0..1) into the cycle. False, with a message, for a
     // name the memory does not know or a period that is not positive. Only while stopped.
     bool addLane(const QString& name, double periodSeconds, double phase, QString* error = nullptr);
+    // Adds a lane that holds the parameter at its maximum for the first `duty` (0..1) of every
+    // period and at its minimum for the rest, the way a voice's gate opens and closes as notes
+    // play. Same rules as addLane().
+    bool addGateLane(const QString& name, double periodSeconds, double phase, double duty,
+                     QString* error = nullptr);
     QStringList laneNames() const;
 
     // Ticks per second (each tick writes every lane once); 1..10000, default 1000.
@@ -56,7 +62,9 @@ private:
         int maximum;
         double periodSeconds;
         double phase;
+        double duty; // below 0: a sweep; else the open part of a gate's period
     };
+    bool add(const QString& name, double periodSeconds, double phase, double duty, QString* error);
     void run(QList<Lane> lanes, int rate);
 
     TReferenceMemory_Orvel* m_memory;

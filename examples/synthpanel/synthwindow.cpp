@@ -110,7 +110,7 @@ SynthWindow::SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget
     setWindowTitle(QStringLiteral("Synth Panel - orvelkit demo"));
     setCentralWidget(m_panel);
 
-    // Host automation: a few parameters that show the knobs following writes from a worker
+    // Host automation: a few parameters that show the controls following writes from a worker
     // thread. Lanes whose parameter the map lacks are left out.
     const struct
     {
@@ -121,6 +121,9 @@ SynthWindow::SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget
                  {"filter.resonance", 11.0, 0.1}, {"master.pan", 5.0, 0.75}};
     for (const auto& lane : lanes)
         m_automation->addLane(QString::fromLatin1(lane.name), lane.period, lane.phase);
+    // The voice lamps: eight gates rolling round like an arpeggio, each open a third of the time.
+    for (int voice = 1; voice <= 8; ++voice)
+        m_automation->addGateLane(QStringLiteral("voice.%1").arg(voice), 1.6, (8 - voice) / 8.0, 0.3);
 
     buildActions();
     watchControls();
@@ -168,8 +171,8 @@ void SynthWindow::buildActions()
     m_automate = new QAction(QStringLiteral("&Automation"), this);
     m_automate->setCheckable(true);
     m_automate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    m_automate->setStatusTip(QStringLiteral("Sweep %1 from a worker thread")
-                                 .arg(m_automation->laneNames().join(QStringLiteral(", "))));
+    m_automate->setStatusTip(QStringLiteral("Sweep parameters and play the voices from a worker thread (%1 lanes)")
+                                 .arg(m_automation->laneNames().size()));
     m_automate->setEnabled(!m_automation->laneNames().isEmpty());
     connect(m_automate, &QAction::toggled, m_automation, &Automation::setRunning);
     connect(m_automation, &Automation::runningChanged, m_automate, &QAction::setChecked);

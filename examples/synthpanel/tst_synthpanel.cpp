@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +185,9 @@ void TestSynthPanel::automationStartsAndStops()
     QVERIFY(!automation.isRunning());
 
     QVERIFY(automation.addLane(QStringLiteral("lfo.rate"), 0.05, 0.25, &error));
+    QVERIFY(!automation.addGateLane(QStringLiteral("voice.1"), 0.05, 0.0, 1.5, &error));
+    QVERIFY(error.contains(QLatin1String("duty")));
+    QVERIFY(automation.addGateLane(QStringLiteral("voice.1"), 0.02, 0.0, 0.5, &error));
     QSignalSpy running(&automation, &Automation::runningChanged);
     automation.start();
     QVERIFY(automation.isRunning());
@@ -192,6 +196,12 @@ void TestSynthPanel::automationStartsAndStops()
     QVERIFY(memory.lookupName(QStringLiteral("lfo.rate"), rate));
     const int before = memory.value(rate.high, rate.mid, rate.low);
     QTRY_VERIFY(memory.value(rate.high, rate.mid, rate.low) != before);
+    // A gate opens and closes: both ends of its range are seen.
+    TParamAddress gate;
+    QVERIFY(memory.lookupName(QStringLiteral("voice.1"), gate));
+    QSet<int> seen;
+    QTRY_VERIFY((seen << memory.value(gate.high, gate.mid, gate.low)).size() == 2);
+    QCOMPARE(seen, (QSet<int>{0, 1}));
     automation.stop();
     QVERIFY(!automation.isRunning());
     QCOMPARE(running.count(), 2);

@@ -493,6 +493,59 @@ QImage lampStrip(int cellSize, qreal ratio, const QColor& colour, bool withDim)
     return image;
 }
 
+QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio, const QColor& ink)
+{
+    const int count = int(labels.size());
+    if (count == 0 || !validRatio(ratio) || !ink.isValid())
+        return QImage();
+    const QSize device(devicePixels(cell.width(), ratio), devicePixels(cell.height(), ratio));
+    QImage image = blankStrip(device, 1, count, ratio);
+    if (image.isNull())
+        return image;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (int row = 0; row < count; ++row)
+        paintField(p, beginCell(p, device, 0, row, ratio), ink, labels[row], true);
+    return image;
+}
+
+QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook& look)
+{
+    const int count = int(labels.size());
+    if (count == 0 || !validRatio(ratio) || tab.width() <= 0 || tab.width() > MaxSide / count)
+        return QImage();
+    const QSize device(devicePixels(qint64(tab.width()) * count, ratio), devicePixels(tab.height(), ratio));
+    QImage image = blankStrip(device, 1, count, ratio);
+    if (image.isNull())
+        return image;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (int row = 0; row < count; ++row) {
+        const QRectF r = beginCell(p, device, 0, row, ratio);
+        p.fillRect(r, look.back);
+        const qreal w = r.width() / count;
+        for (int k = 0; k < count; ++k) {
+            const bool chosen = k == row;
+            // The chosen tab stands a little taller and opens into the page below it.
+            const QRectF t(r.left() + k * w + 1, r.top() + (chosen ? 1 : 3), w - 2, r.height() - (chosen ? 1 : 4));
+            QPainterPath shape;
+            shape.addRoundedRect(t, 4, 4);
+            shape.addRect(t.adjusted(0, t.height() / 2, 0, 0));
+            p.setPen(Qt::NoPen);
+            p.setBrush(chosen ? look.face : look.idle);
+            p.drawPath(shape.simplified());
+            if (chosen)
+                p.fillRect(QRectF(t.left() + 4, t.top(), t.width() - 8, 2), look.lit);
+            p.setFont(captionFont(qMin(t.height() * 0.5, 11.0)));
+            p.setPen(chosen ? look.lit : look.caption);
+            p.drawText(t, Qt::AlignCenter, labels[k]);
+        }
+    }
+    return image;
+}
+
 QStringList iconKinds()
 {
     return {QStringLiteral("knob"),  QStringLiteral("fader"), QStringLiteral("button"),

@@ -99,6 +99,30 @@ QImage buttonStrip(QSize cell, qreal ratio, const ButtonLook& look = {});
 // equal); three rows a lamp showing values 0..2 directly. Corners are transparent.
 QImage lampStrip(int cellSize, qreal ratio, const QColor& colour, bool withDim = false);
 
+// ---- pull-down field ----
+
+// A pull-down menu's face in image mode: one column, one row per label; row k shows label k in a
+// dark field with an arrow at the right, in `ink`. No labels give a null image.
+QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio,
+                 const QColor& ink = QColor(0xff, 0xb4, 0x5c));
+
+// ---- page tabs ----
+
+struct TabLook
+{
+    QColor back = QColor(0x1f, 0x21, 0x26);     // behind the tabs
+    QColor face = QColor(0x2a, 0x2d, 0x34);     // the chosen tab
+    QColor idle = QColor(0x24, 0x26, 0x2c);     // the other tabs
+    QColor lit = QColor(0xff, 0x9b, 0x30);      // the chosen tab's caption and edge
+    QColor caption = QColor(0x98, 0xa0, 0xab);  // the other tabs' captions
+};
+
+// A page-tab header for an image switcher: one column, one row per label; every row shows all
+// the labels as tabs of `tab` (logical) side by side, row k with tab k chosen. A switcher in
+// tabbed mode whose tab area is the whole row picks row k for a click into tab k. No labels give
+// a null image.
+QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook& look = {});
+
 // ---- Designer widget box ----
 
 // The control kinds icon() knows.
