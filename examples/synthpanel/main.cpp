@@ -2,7 +2,7 @@
 // envelope, LFO, master), laid out in a Qt Designer form that is loaded at run time and bound to
 // the reference parameter memory. See README.md beside this file.
 //
-//   orvelkit_synthpanel [--set name=value]... [--automate] [--screenshot file.png]
+//   orvelkit_synthpanel [--set name=value]... [--automate] [--page n] [--screenshot file.png]
 //                       [--print-geometry] [--map file.json] [--form file.ui]
 #include "synthwindow.h"
 
@@ -88,12 +88,14 @@ void settle(QWidget& window)
         QCoreApplication::processEvents();
 }
 
-// One line per bound control: objectName namedAddress x y w h, in the pixels of a screenshot
-// of `window` (device pixels: logical ones times the ratio).
+// One line per bound control on show (not those of hidden pages): objectName namedAddress
+// x y w h, in the pixels of a screenshot of `window` (device pixels: logical ones times the ratio).
 void printGeometry(SynthWindow& window)
 {
     const qreal ratio = window.devicePixelRatioF();
     for (QWidget* w : window.boundControls()) {
+        if (!w->isVisible())
+            continue;
         const QRect r(w->mapTo(&window, QPoint(0, 0)), w->size());
         const QRect px(qRound(r.x() * ratio), qRound(r.y() * ratio), qRound(r.width() * ratio),
                        qRound(r.height() * ratio));
@@ -127,7 +129,9 @@ int main(int argc, char** argv)
                                        QStringLiteral("file.json"), QStringLiteral(":/synthpanel/synthpanel.json"));
     const QCommandLineOption formOption(QStringLiteral("form"), QStringLiteral("Designer form to load."),
                                         QStringLiteral("file.ui"), QStringLiteral(":/synthpanel/synthpanel.ui"));
-    cli.addOptions({setOption, automateOption, shotOption, geometryOption, mapOption, formOption});
+    const QCommandLineOption pageOption(QStringLiteral("page"), QStringLiteral("Show page n of the panel (0: the first)."),
+                                        QStringLiteral("n"), QStringLiteral("0"));
+    cli.addOptions({setOption, automateOption, pageOption, shotOption, geometryOption, mapOption, formOption});
     cli.process(app);
 
     // The memory outlives the window (declared first): the window stops the automation thread
@@ -146,6 +150,12 @@ int main(int argc, char** argv)
 
     if (cli.isSet(automateOption))
         window.automationAction()->setChecked(true);
+    bool pageOk = false;
+    const int page = cli.value(pageOption).toInt(&pageOk);
+    if (!pageOk || !window.showPage(page)) {
+        fail(QStringLiteral("--page %1: the panel has pages 0 to %2").arg(cli.value(pageOption)).arg(window.pageCount() - 1));
+        return 2;
+    }
 
     if (!cli.isSet(shotOption) && !cli.isSet(geometryOption)) {
         window.show();

@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
@@ -28,11 +29,10 @@ const char* const SynthWindow::ParameterMimeType = "application/x-orvelkit-param
 
 namespace {
 
-const char* const StripProperty = "combinedImage";
-
-// Replaces every bound control's 1x strip from the demo's images by its @2x twin, so that the
-// panel keeps its size and is crisp on a 2x screen. Controls are matched by picture, since a
-// form only stores the strip, not where it came from.
+// Replaces every picture property of the panel's controls (strips, backgrounds, thumbs) that
+// holds a 1x image of the demo by its @2x twin, so that the panel keeps its size and is crisp on
+// a 2x screen. Pictures are matched by content, since a form only stores the picture, not where
+// it came from.
 void useHiDpiStrips(QWidget* panel, qreal ratio)
 {
     if (ratio <= 1.0)
@@ -53,14 +53,20 @@ void useHiDpiStrips(QWidget* panel, qreal ratio)
             twins.append({QPixmap(path).toImage(), twoX});
     }
     for (QWidget* w : panel->findChildren<QWidget*>()) {
-        if (!memProxyOf(w) || w->metaObject()->indexOfProperty(StripProperty) < 0)
-            continue;
-        const QImage strip = w->property(StripProperty).value<QPixmap>().toImage();
-        for (const Twin& twin : twins)
-            if (!strip.isNull() && strip.size() == twin.one.size() && strip == twin.one) {
-                w->setProperty(StripProperty, QPixmap(twin.twoX));
-                break;
-            }
+        const QMetaObject* mo = w->metaObject();
+        for (int i = 0; i < mo->propertyCount(); ++i) {
+            const QMetaProperty property = mo->property(i);
+            if (property.metaType().id() != QMetaType::QPixmap || !property.isWritable())
+                continue;
+            const QImage picture = property.read(w).value<QPixmap>().toImage();
+            if (picture.isNull())
+                continue;
+            for (const Twin& twin : twins)
+                if (picture.size() == twin.one.size() && picture == twin.one) {
+                    property.write(w, QPixmap(twin.twoX));
+                    break;
+                }
+        }
     }
 }
 
@@ -140,6 +146,21 @@ SynthWindow::~SynthWindow()
     // while this is still a SynthWindow.
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+}
+
+int SynthWindow::pageCount() const
+{
+    const QTabWidget* pages = m_panel->findChild<QTabWidget*>();
+    return pages ? qMax(1, pages->count()) : 1;
+}
+
+bool SynthWindow::showPage(int index)
+{
+    if (index < 0 || index >= pageCount())
+        return false;
+    if (QTabWidget* pages = m_panel->findChild<QTabWidget*>())
+        pages->setCurrentIndex(index);
+    return true;
 }
 
 void SynthWindow::buildActions()

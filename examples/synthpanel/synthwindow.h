@@ -50,6 +50,11 @@ public:
     QAction* altResetAction() const { return m_altReset; }
     QAction* automationAction() const { return m_automate; }
 
+    // The panel's pages (the tab widget's; 1 for a form without one) and which one shows.
+    int pageCount() const;
+    // Shows page `index`; false for an index outside 0..pageCount() - 1.
+    bool showPage(int index);
+
 public slots:
     // Each works on currentControl() and returns whether it did anything.
     // Copy: the parameter's record (process operation 3) and its display text to the clipboard.
