@@ -1,9 +1,13 @@
 #include "controls.h"
 
+#include "../buttons/conoffbutton.h"
+#include "../buttons/cpixmapswitcher.h"
+#include "../buttons/cradiobutton.h"
 #include "../knob/cdial.h"
 
 #include <QColor>
 #include <QMetaEnum>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -54,6 +58,21 @@ const QVector<Entry>& table()
                            "(namedAddress). Drag around its centre, use the wheel or the keys, or "
                            "type a number.",
                            QSize(48, 48)),
+        entry<COnOffButton_Orvel>("orvelkit/buttons/conoffbutton.h", "button", "On/off button",
+                                  "A two-state button drawn from an image strip (on, off, pressed, "
+                                  "disabled rows) and bound to one parameter (namedAddress); with "
+                                  "boolClipValue it stands for one value of the parameter.",
+                                  QSize(32, 32)),
+        entry<CRadioButton_Orvel>("orvelkit/buttons/cradiobutton.h", "button", "Radio button",
+                                  "A radio button that stands for one value (onValue) of a parameter "
+                                  "(namedAddress), drawn from off/tracking/on images or a strip; "
+                                  "put several in an exclusive button group.",
+                                  QSize(24, 24)),
+        entry<CPixmapSwitcher_Orvel>("orvelkit/buttons/cpixmapswitcher.h", "button", "Pixmap switcher",
+                                     "Shows one row of an image strip; rows change through "
+                                     "setCurrentImage, toggleImage or clicks into the tab area, "
+                                     "announced by indexChanged(int).",
+                                     QSize(64, 32)),
     };
     return entries;
 }
@@ -85,6 +104,11 @@ QString uiValueElement(const QMetaProperty& property, const QVariant& value)
         return element("bool", value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
     case QMetaType::QString:
         return element("string", value.toString());
+    case QMetaType::QRect: {
+        const QRect r = value.toRect();
+        return QStringLiteral("<rect><x>%1</x><y>%2</y><width>%3</width><height>%4</height></rect>")
+            .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    }
     case QMetaType::QColor: {
         const QColor c = value.value<QColor>();
         if (!c.isValid())

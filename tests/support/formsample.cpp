@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QMetaEnum>
 #include <QPixmap>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -54,6 +55,8 @@ QVariant sampleValue(const QMetaProperty& p, int index, const QVariant& current)
         return QColor(10 + index * 13 % 200, 200 - index * 7 % 150, 30, 255);
     case QMetaType::QPixmap:
         return QPixmap(stripResource());
+    case QMetaType::QRect:
+        return QRect(2 + index, 3, 40 + index, 12);
     default:
         return {};
     }
