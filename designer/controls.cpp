@@ -1,5 +1,6 @@
 #include "controls.h"
 
+#include "../fader/cfader.h"
 #include "../knob/cdial.h"
 
 #include <QColor>
@@ -54,6 +55,12 @@ const QVector<Entry>& table()
                            "(namedAddress). Drag around its centre, use the wheel or the keys, or "
                            "type a number.",
                            QSize(48, 48)),
+        // The slider base (CSlider) is abstract: the catalogue offers the fader built on it.
+        entry<CFader_Orvel>("orvelkit/fader/cfader.h", "fader", "Fader",
+                            "A fader drawn from a background pixmap and a thumb strip and bound to "
+                            "one parameter (namedAddress). Drag the thumb, use the wheel or the "
+                            "keys, or type a number.",
+                            QSize(40, 200)),
     };
     return entries;
 }
