@@ -3,6 +3,7 @@
 #include "../buttons/conoffbutton.h"
 #include "../buttons/cpixmapswitcher.h"
 #include "../buttons/cradiobutton.h"
+#include "../fader/cfader.h"
 #include "../knob/cdial.h"
 
 #include <QColor>
@@ -73,6 +74,12 @@ const QVector<Entry>& table()
                                      "setCurrentImage, toggleImage or clicks into the tab area, "
                                      "announced by indexChanged(int).",
                                      QSize(64, 32)),
+        // The slider base (CSlider) is abstract: the catalogue offers the fader built on it.
+        entry<CFader_Orvel>("orvelkit/fader/cfader.h", "fader", "Fader",
+                            "A fader drawn from a background pixmap and a thumb strip and bound to "
+                            "one parameter (namedAddress). Drag the thumb, use the wheel or the "
+                            "keys, or type a number.",
+                            QSize(40, 200)),
     };
     return entries;
 }

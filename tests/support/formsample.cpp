@@ -34,9 +34,9 @@ QVariant sampleValue(const QMetaProperty& p, int index, const QVariant& current)
     }
     switch (p.metaType().id()) {
     case QMetaType::Int:
-        if (name == "minimum")
+        if (name == "minimum" || name == "minValue")
             return -7;
-        if (name == "maximum")
+        if (name == "maximum" || name == "maxValue")
             return 300;
         if (name == "value")
             return 42;
