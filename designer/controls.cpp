@@ -5,10 +5,14 @@
 #include "../buttons/cradiobutton.h"
 #include "../fader/cfader.h"
 #include "../knob/cdial.h"
+#include "../menu/cpulldownmenu.h"
+#include "../status/ctabwidget.h"
+#include "../status/statedisplaywidget.h"
 
 #include <QColor>
 #include <QMetaEnum>
 #include <QRect>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <memory>
@@ -80,6 +84,22 @@ const QVector<Entry>& table()
                             "one parameter (namedAddress). Drag the thumb, use the wheel or the "
                             "keys, or type a number.",
                             QSize(40, 200)),
+        entry<CPullDownMenu_Orvel>("orvelkit/menu/cpulldownmenu.h", "menu", "Pull-down menu",
+                                   "Shows the chosen entry of a list (menuItemList, entries separated "
+                                   "by ';') as text or as a row of an image strip, and opens a "
+                                   "checkable menu of the entries when clicked. Bound to one "
+                                   "parameter (namedAddress).",
+                                   QSize(100, 20)),
+        entry<StateDisplayWidget_Orvel>("orvelkit/status/statedisplaywidget.h", "lamp", "State display",
+                                        "A lamp that shows one slice of an image strip chosen by a "
+                                        "parameter's value (namedAddress), directly or as on/off "
+                                        "against cmpValue (booleanLogic). Emits clicked(int) with "
+                                        "its channel number.",
+                                        QSize(16, 16)),
+        entry<CTabWidget_Orvel>("orvelkit/status/ctabwidget.h", "tabs", "Tab widget",
+                                "A tab container for panels whose tab bar the host can reach "
+                                "(getTabBar()).",
+                                QSize(300, 200), true),
     };
     return entries;
 }
@@ -190,6 +210,15 @@ QString domXml(const Entry& entry)
                 xml += QStringLiteral("  <property name=\"%1\" stdset=\"0\">%2</property>\n")
                            .arg(QLatin1String(p.name()), value);
         }
+    }
+    // A multi-page container arrives in Designer with its pages, as Designer's own QTabWidget
+    // does; Designer then adds and removes pages of a QTabWidget subclass through its
+    // tab-widget container support.
+    if (entry.container && entry.metaObject && entry.metaObject->inherits(&QTabWidget::staticMetaObject)) {
+        for (int page = 1; page <= 2; ++page)
+            xml += QStringLiteral("  <widget class=\"QWidget\" name=\"tab%1\">\n"
+                                  "   <attribute name=\"title\"><string>Tab %1</string></attribute>\n"
+                                  "  </widget>\n").arg(page);
     }
     return xml + QStringLiteral(" </widget>\n</ui>\n");
 }

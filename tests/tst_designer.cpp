@@ -7,6 +7,7 @@
 #include <orvelkit/designer/orveluiloader.h>
 #include <orvelkit/knob/cdial.h>
 #include <orvelkit/memory/referencememory.h>
+#include <orvelkit/status/ctabwidget.h>
 
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
@@ -14,6 +15,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPluginLoader>
+#include <QTabBar>
 #include <QTest>
 #include <QUiLoader>
 #include <QXmlStreamReader>
@@ -70,7 +72,7 @@ private slots:
             while (!xml.atEnd()) {
                 if (xml.readNext() != QXmlStreamReader::StartElement)
                     continue;
-                if (xml.name() == QLatin1String("widget"))
+                if (xml.name() == QLatin1String("widget") && widgetClass.isEmpty()) // the control, not its pages
                     widgetClass = xml.attributes().value("class").toString();
                 if (xml.name() == QLatin1String("property") && xml.attributes().value("stdset") == QLatin1String("0"))
                     written << xml.attributes().value("name").toString();
@@ -157,6 +159,42 @@ private slots:
         QVERIFY(form);
         const QStringList wrong = FormSample::mismatches(form.get());
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
+    }
+
+    // A tab container arrives in Designer with pages, and a form with pages inside it loads
+    // through both loaders with its pages and their children.
+    void tabContainerPages_data()
+    {
+        QTest::addColumn<bool>("viaPlugin");
+        QTest::newRow("plug-in") << true;
+        QTest::newRow("OrvelUiLoader") << false;
+    }
+    void tabContainerPages()
+    {
+        QFETCH(bool, viaPlugin);
+        if (viaPlugin && pluginFile().isEmpty())
+            QSKIP("built without the Designer plug-in");
+        const OrvelControls::Entry* e = OrvelControls::find(QStringLiteral("CTabWidget"));
+        QVERIFY(e && e->container);
+        QCOMPARE(OrvelControls::domXml(*e).count(QLatin1String("<widget class=\"QWidget\"")), 2);
+
+        QUiLoader plain;
+        OrvelUiLoader orvel;
+        QUiLoader& loader = viaPlugin ? plain : static_cast<QUiLoader&>(orvel);
+        loader.clearPluginPaths();
+        if (viaPlugin)
+            loader.addPluginPath(QFileInfo(pluginFile()).absolutePath());
+        QString form = OrvelControls::domXml(*e);
+        form.replace(QLatin1String("<ui language=\"c++\">"), QLatin1String("<ui version=\"4.0\">"));
+        form.replace(QLatin1String("  </widget>\n </widget>"),
+                     QLatin1String("   <widget class=\"CDial\" name=\"knobOnPage2\"/>\n  </widget>\n </widget>"));
+        std::unique_ptr<QWidget> loaded(loadForm(loader, form));
+        QVERIFY(loaded);
+        auto* tabs = qobject_cast<CTabWidget_Orvel*>(loaded.get());
+        QVERIFY2(tabs, loaded->metaObject()->className());
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->getTabBar()->tabText(1), QStringLiteral("Tab 2"));
+        QVERIFY(tabs->widget(1)->findChild<CDial_Orvel*>(QStringLiteral("knobOnPage2")));
     }
 
     // The demo panel through OrvelUiLoader: every control with an address gets bound, and a

@@ -1,0 +1,193 @@
+#include "statedisplaywidget.h"
+
+#include "binding/strip.h"
+#include "binding/utilities.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+StateDisplayWidget::StateDisplayWidget(QWidget* parent, const char* name) : Qt3::Widget<QFrame>(parent)
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    TMemProxy_Orvel::setNumDefaultKind(0);
+    TMemProxy_Orvel::setUndoEnable(false);
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+StateDisplayWidget::~StateDisplayWidget()
+{
+    // Off-thread process() calls must be over before anything else goes.
+    detachMemAPI();
+}
+
+// ---- binding ----
+
+void StateDisplayWidget::connectMemAPI()
+{
+    ++silent;
+    if (memAPIReady() && api) {
+        api->connectProxy(this, packedAddress(), 0);
+        process(nullptr, 0, 0);
+    }
+    --silent;
+}
+
+QString StateDisplayWidget::namedAddress() const
+{
+    return TMemProxy_Orvel::namedAddress();
+}
+
+void StateDisplayWidget::setNamedAddress(const QString& name)
+{
+    TMemProxy_Orvel::setNamedAddress(name);
+}
+
+bool StateDisplayWidget::isUndoEnable() const
+{
+    return TMemProxy_Orvel::isUndoEnable();
+}
+
+void StateDisplayWidget::setUndoEnable(bool on)
+{
+    TMemProxy_Orvel::setUndoEnable(on);
+}
+
+int StateDisplayWidget::numDefaultKind() const
+{
+    return TMemProxy_Orvel::numDefaultKind();
+}
+
+void StateDisplayWidget::setNumDefaultKind(int kind)
+{
+    TMemProxy_Orvel::setNumDefaultKind(kind);
+}
+
+void StateDisplayWidget::process(const Q_UINT8*, int operation, Q_UINT32)
+{
+    if (operation != 0)
+        return;
+    if (!memAPIReady() || !api)
+        return;
+    if (NS_Utilities::mainThreadRunning())
+        setValue(api->currentValue(addrHigh, addrMid, addrLow, 0, 0));
+    else
+        MAPI_postObserverEvent(api, this);
+}
+
+void StateDisplayWidget::setValueFromData(int v)
+{
+    if (memAPIReady() && api)
+        writeUserEdit(v);
+}
+
+// ---- showing a value ----
+
+void StateDisplayWidget::setValue(int v)
+{
+    if (!NS_Utilities::mainThreadRunning() || v == d.value)
+        return;
+    d.value = v;
+    updateErasePixmap(nullptr);
+    update();
+}
+
+int StateDisplayWidget::pixmapId(int v) const
+{
+    int id;
+    if (d.booleanLogic)
+        id = v == d.cmpValue ? 1 : 0;
+    else
+        id = v < 0 ? 0 : v;
+    return std::min(id, int(d.nSubImages) - 1);
+}
+
+void StateDisplayWidget::repaintScreenPrimitive(QPainter& p)
+{
+    // One column of nSubImages slices; nothing for a strip without slices (id -1).
+    NS_Utilities::drawPartialPixmap(p, QPoint(0, pixmapId(d.value)), d.combinedImage,
+                                    QSize(1, d.nSubImages), nullptr);
+}
+
+void StateDisplayWidget::updateErasePixmap(QPixmap* pm)
+{
+    if (pm) {
+        setErasePixmap(*pm);
+        return;
+    }
+    QPixmap face = Qt3::createFacePixmap(this, size());
+    if (face.isNull()) {
+        clearErasePixmap();
+        return;
+    }
+    {
+        QPainter p(&face);
+        p.setFont(font());
+        p.setPen(palette().color(foregroundRole()));
+        repaintScreenPrimitive(p);
+    }
+    setErasePixmap(face);
+}
+
+// ---- properties ----
+
+void StateDisplayWidget::setBooleanLogic(bool v)
+{
+    d.booleanLogic = v;
+}
+
+void StateDisplayWidget::setCmpValue(int v)
+{
+    d.cmpValue = v;
+}
+
+void StateDisplayWidget::setCombinedImage(const QPixmap& strip)
+{
+    d.combinedImage = strip;
+}
+
+void StateDisplayWidget::setnSubImages(int value)
+{
+    d.nSubImages = quint8(value & 0xff);
+}
+
+// ---- widget ----
+
+void StateDisplayWidget::polish()
+{
+    setBackgroundOrigin(Qt3::WidgetOrigin);
+    if (d.nSubImages != 0 && d.combinedImage.width() != 0) {
+        const NS_Utilities::StripCells cells(d.combinedImage, 1, d.nSubImages);
+        // One slice: the strip's width by its height / nSubImages (integer division).
+        setFixedSize(NS_Utilities::StripCells::toLogical(
+            QSize(d.combinedImage.width(), d.combinedImage.height() / d.nSubImages), cells.devicePixelRatio()));
+    }
+    updateErasePixmap(nullptr);
+}
+
+void StateDisplayWidget::paintEvent(QPaintEvent* e)
+{
+    if (hasErasePixmap()) {
+        // The face already holds the picture.
+        paintFaceFor(e);
+        return;
+    }
+    QPainter p(this);
+    repaintScreenPrimitive(p);
+}
+
+void StateDisplayWidget::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton)
+        d.pressed = true;
+}
+
+void StateDisplayWidget::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || !d.pressed)
+        return;
+    d.pressed = false;
+    emit clicked(int(addrLow) + int(addrLowOffset));
+}
