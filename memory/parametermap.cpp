@@ -365,11 +365,13 @@ void readTables(const QJsonArray& tables, const JsonLocator& locator, ErrorSink&
         }
         const QJsonObject object = tables.at(i).toObject();
         EntryReader entry(object, path, context, locator, sink);
-        entry.allowKeys({"id", "strings"});
-        const bool complete = entry.require("id") & entry.require("strings");
+        entry.allowKeys({"id", "strings", "format", "stepScale"});
+        const bool complete = entry.require("id");
         const std::optional<int> id = entry.integer("id");
         const std::optional<QJsonArray> strings = entry.array("strings");
-        if (!complete || !id || !strings)
+        const std::optional<QString> format = entry.string("format");
+        const std::optional<int> stepScale = entry.integer("stepScale");
+        if (!complete || !id)
             continue;
         TMapTable table;
         table.id = *id;
@@ -378,7 +380,20 @@ void readTables(const QJsonArray& tables, const JsonLocator& locator, ErrorSink&
         if (*id < 1)
             entry.error(QStringLiteral("id"),
                         QStringLiteral("table id %1 is not 1 or more").arg(*id));
-        for (int s = 0; s < strings->size(); ++s) {
+        // A table is either a list of strings or a format (with its own step scale).
+        if (object.contains(QLatin1String("strings")) == object.contains(QLatin1String("format")))
+            entry.error(QString(), QStringLiteral("a table has either \"strings\" or \"format\""));
+        if (stepScale && (!format || *stepScale < 1))
+            entry.error(QStringLiteral("stepScale"),
+                        format ? QStringLiteral("stepScale %1 is not 1 or more").arg(*stepScale)
+                               : QStringLiteral("\"stepScale\" belongs to a format table"));
+        if (format && format->isEmpty())
+            entry.error(QStringLiteral("format"), QStringLiteral("the format is empty"));
+        if (format) {
+            table.format = *format;
+            table.stepScale = stepScale.value_or(0);
+        }
+        for (int s = 0; strings && s < strings->size(); ++s) {
             if (!strings->at(s).isString()) {
                 sink.add(locator.lineOf(path + QStringLiteral("/strings/%1").arg(s)), context,
                          QStringLiteral("string %1 must be a string, not %2")

@@ -22,6 +22,10 @@ struct ORVELKIT_EXPORT TMapTable
 {
     int id = 0;
     QStringList strings;
+    // A format table instead of strings: text = format applied to value / stepScale (0: the
+    // memory's global step scale).
+    QString format;
+    int stepScale = 0;
     int index = 0; // position in the "tables" array
     int line = 0;
 };

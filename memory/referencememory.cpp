@@ -353,6 +353,22 @@ public:
     mutable QReadWriteLock tablesLock;
     QHash<int, QStringList> stringTables;
     QHash<int, QList<QPixmap>> pixmapTables;
+    struct FormatTable
+    {
+        QString format;
+        int stepScale;
+    };
+    QHash<int, FormatTable> formatTables;
+    // The format table `tableId` and its effective scale, if there is one. Under tablesLock.
+    const FormatTable* formatTable(int tableId) const
+    {
+        const auto it = formatTables.constFind(tableId);
+        return it == formatTables.constEnd() ? nullptr : &it.value();
+    }
+    int scaleOf(const FormatTable& table) const
+    {
+        return table.stepScale > 0 ? table.stepScale : globalStepScale.load();
+    }
 
     // Proxies. Lock order: proxyMutex before a parameter's lock; no lock is held while a proxy
     // is called or while a disconnect waits.
@@ -711,8 +727,12 @@ bool TReferenceMemory_Orvel::loadMapData(const QByteArray& json, QString* error,
     d->ready.store(false);
     if (map.stepScale)
         d->globalStepScale.store(*map.stepScale);
-    for (const TMapTable& table : std::as_const(map.tables))
-        registerStringTable(table.id, table.strings);
+    for (const TMapTable& table : std::as_const(map.tables)) {
+        if (table.format.isEmpty())
+            registerStringTable(table.id, table.strings);
+        else
+            registerFormatTable(table.id, table.format, table.stepScale);
+    }
     for (const TMapParameter& parameter : std::as_const(map.parameters))
         d->define(parameter.definition);
     {
@@ -750,7 +770,18 @@ bool TReferenceMemory_Orvel::registerStringTable(int tableId, const QStringList&
     if (tableId < 1)
         return false;
     QWriteLocker lock(&d->tablesLock);
+    d->formatTables.remove(tableId);
     d->stringTables.insert(tableId, strings);
+    return true;
+}
+
+bool TReferenceMemory_Orvel::registerFormatTable(int tableId, const QString& format, int stepScale)
+{
+    if (tableId < 1 || format.isEmpty())
+        return false;
+    QWriteLocker lock(&d->tablesLock);
+    d->stringTables.remove(tableId);
+    d->formatTables.insert(tableId, Private::FormatTable{format, stepScale});
     return true;
 }
 
@@ -1064,6 +1095,11 @@ IEditorFactory* TReferenceMemory_Orvel::editorFactory()
 
 int TReferenceMemory_Orvel::valueFromNumber(int tableId, float number, int)
 {
+    if (tableId >= 1) {
+        QReadLocker lock(&d->tablesLock);
+        if (const Private::FormatTable* table = d->formatTable(tableId))
+            return valueFromTypedNumber(TableScaled, double(number), d->scaleOf(*table));
+    }
     return valueFromTypedNumber(tableId, double(number), d->globalStepScale.load());
 }
 
@@ -1076,10 +1112,13 @@ int TReferenceMemory_Orvel::formatValue(qint16 low, int tableId, QString& text, 
         const auto pictures = d->pixmapTables.constFind(tableId);
         const bool hasStrings = strings != d->stringTables.constEnd();
         const bool hasPictures = pictures != d->pixmapTables.constEnd();
-        if (!hasStrings && !hasPictures)
+        const Private::FormatTable* format = d->formatTable(tableId);
+        if (!hasStrings && !hasPictures && !format)
             return 1;
         if (hasStrings && value >= 0 && value < strings->size())
             text = strings->at(value);
+        else if (format)
+            text = NS_Utilities::formatNumber(format->format, double(value) / double(d->scaleOf(*format)));
         else
             text = QString::number(value);
         // QPixmap belongs to the GUI thread: other threads get the text only.

@@ -66,6 +66,12 @@ public:
     // Pixmap tables: formatValue fills the caller's pixmap from them (GUI thread only); the text
     // comes from the string table of the same id, or is decimal.
     bool registerPixmapTable(int tableId, const QList<QPixmap>& pixmaps);
+    // Registers (or replaces) format table `tableId` (1 or more): the text of a value is `format`
+    // (as a parameter's format) applied to value / stepScale, where a stepScale below 1 means the
+    // global one; typed numbers are multiplied by the same scale. Unlike table -1 it needs no
+    // parameter address, so controls that format without one (faders) can show units. Replaces a
+    // string table of the same id, and is replaced by one. False for ids below 1 or an empty format.
+    bool registerFormatTable(int tableId, const QString& format, int stepScale = 0);
     // The step scale every stepScale(which) returns; values below 1 are ignored. Default 10.
     void setGlobalStepScale(int scale);
     int globalStepScale() const;

@@ -110,6 +110,22 @@ void TestMemory::mapErrors_data()
          "params.json:5: parameter 1: default 9 outside 0..5"},
         {"bad JSON", "\"address\": \"0:0:1\" \"min\": 0", "params.json:3:24: invalid JSON:"},
     };
+    // Table entries (line 1) and the error they give.
+    const char* const tables[][3] = {
+        {"strings and format", "\"id\": 2, \"strings\": [], \"format\": \"%g\"",
+         "params.json:1: table 0: a table has either \"strings\" or \"format\""},
+        {"neither strings nor format", "\"id\": 2", "params.json:1: table 0: a table has either"},
+        {"scale without format", "\"id\": 2, \"strings\": [], \"stepScale\": 10",
+         "params.json:1: table 0: \"stepScale\" belongs to a format table"},
+        {"scale below 1", "\"id\": 2, \"format\": \"%g\", \"stepScale\": 0",
+         "params.json:1: table 0: stepScale 0 is not 1 or more"},
+        {"empty format", "\"id\": 2, \"format\": \"\"", "params.json:1: table 0: the format is empty"},
+    };
+    for (const auto& row : tables) {
+        QTest::newRow(row[0]) << "{\"format\": \"orvelkit-parameter-map\", \"version\": 1, \"tables\": [{"
+                                     + QByteArray(row[1]) + "}], \"parameters\": []}"
+                              << QString::fromUtf8(row[2]);
+    }
     for (const auto& row : rows) {
         QTest::newRow(row[0])
             << "{\"format\": \"orvelkit-parameter-map\", \"version\": 1, \"parameters\": [\n"
@@ -195,7 +211,7 @@ void TestMemory::display_data()
         {-6, INT_MIN, 0, "-214748364.8 dB"}, {-8, INT_MIN, 0, "L2147483712"}, {-7, 1234, 0, "123.4"},
         {1, 2, 0, "2"}, {-1, 1, 0, "Square"}, {-1, 1234, 1, "123.4 Hz"}, {-1, 1234, 2, "12.34"},
         {-1, -125, 3, "-12.5 dB"}, {-1, 7, 4, "#7"}, {-1, 7, 9, "7"}, {-9, 1, 0, "failed, untouched"},
-        {77, 1, 0, "failed, untouched"},
+        {77, 1, 0, "failed, untouched"}, {2, 125, 0, "1.25 s"}, {3, 125, 0, "12.5 ms"},
     };
     for (const auto& r : rows) {
         QTest::addRow("%d: %d @%d", r.table, r.value, r.low)
@@ -211,6 +227,9 @@ void TestMemory::display()
     QFETCH(QString, expected);
     TReferenceMemory_Orvel memory; // global step scale 10
     QVERIFY(memory.registerStringTable(1, {QStringLiteral("Saw"), QStringLiteral("Square")}));
+    // Format tables with their own step scale and with the global one; no address needed.
+    QVERIFY(memory.registerFormatTable(2, QStringLiteral("%.2f s"), 100));
+    QVERIFY(memory.registerFormatTable(3, QStringLiteral("%.1f ms")));
     // By low: table 1, formats scaled globally and by their own, table -6, table 42 (never made).
     const struct { int table; const char* format; int stepScale; } displays[] = {
         {1, "", 0}, {0, "%.1f Hz", 0}, {0, "%.2f", 100}, {-6, "", 0}, {42, "#%.0f", 1}};
@@ -231,7 +250,15 @@ void TestMemory::typedNumbers()
     TReferenceMemory_Orvel memory; // step scale 10: one decimal shows every step of -6 and -7
     const struct { int table; float number; int value; } edges[] = {
         {0, 2.5f, 3}, {0, -2.5f, -3}, {0, std::nanf(""), 0}, {0, 1e20f, INT_MAX},
-        {-2, -1e20f, INT_MIN}, {-6, 1e30f, INT_MAX}, {3, 1.4f, 1}};
+        {-2, -1e20f, INT_MIN}, {-6, 1e30f, INT_MAX}, {3, 1.4f, 1}, {5, 1.25f, 125}, {6, 1.25f, 13}};
+    // Format tables scale typed numbers by their own step scale, or the global one. A string
+    // table of the same id replaces a format table.
+    QVERIFY(memory.registerFormatTable(5, QStringLiteral("%.2f s"), 100));
+    QVERIFY(memory.registerFormatTable(6, QStringLiteral("%.1f")));
+    QVERIFY(memory.registerFormatTable(3, QStringLiteral("%.1f")));
+    QVERIFY(memory.registerStringTable(3, {QStringLiteral("x")}));
+    QVERIFY(!memory.registerFormatTable(0, QStringLiteral("%.1f")));
+    QVERIFY(!memory.registerFormatTable(7, QString()));
     for (const auto& e : edges)
         QCOMPARE(memory.valueFromNumber(e.table, e.number, 0), e.value);
     for (int table : {-2, -4, -6, -7, -8, 0}) {

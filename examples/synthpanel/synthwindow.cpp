@@ -6,6 +6,7 @@
 #include <orvelkit/binding/records.h>
 #include <orvelkit/designer/orveluiloader.h>
 #include <orvelkit/memory/referencememory.h>
+#include <orvelkit/status/ctabwidget.h>
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -107,6 +109,9 @@ QWidget* SynthWindow::loadPanel(TReferenceMemory_Orvel& memory, const QString& m
         return nullptr;
     }
     useHiDpiStrips(panel, ratio);
+    // The image switcher above the pages is their tab bar; the tab widget's own one goes.
+    for (CTabWidget_Orvel* pages : panel->findChildren<CTabWidget_Orvel*>())
+        pages->getTabBar()->hide();
     return panel;
 }
 
@@ -316,7 +321,7 @@ void SynthWindow::showCurrent()
 {
     TMemProxy_Orvel* proxy = currentProxy();
     m_touched->setText(proxy ? QStringLiteral("%1: %2").arg(labelOf(proxy), displayText(proxy))
-                             : QStringLiteral("Click a knob to edit it; Ctrl+C / Ctrl+V copy and paste its value"));
+                             : QStringLiteral("Click a control to edit it; Ctrl+C / Ctrl+V copy and paste its value"));
 }
 
 void SynthWindow::controlTextChanged(const QString& text)

@@ -5,6 +5,8 @@
 #include "synthwindow.h"
 
 #include <orvelkit/binding/memproxy.h>
+#include <orvelkit/buttons/cpixmapswitcher.h>
+#include <orvelkit/fader/cfader.h>
 #include <orvelkit/knob/cdial.h>
 #include <orvelkit/memory/referencememory.h>
 
@@ -13,6 +15,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,17 +47,14 @@ Run runDemo(const QStringList& args)
     return run;
 }
 
-// --print-geometry output: namedAddress -> rectangle (and the object names, in order).
-QMap<QString, QRect> parseGeometry(const QString& out, QStringList* names = nullptr)
+// --print-geometry output: objectName -> rectangle.
+QMap<QString, QRect> parseGeometry(const QString& out)
 {
     QMap<QString, QRect> rects;
     for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList f = line.split(QLatin1Char(' '));
-        if (f.size() != 6)
-            continue;
-        rects.insert(f[1], QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt()));
-        if (names)
-            *names << f[0];
+        if (f.size() == 6)
+            rects.insert(f[0], QRect(f[2].toInt(), f[3].toInt(), f[4].toInt(), f[5].toInt()));
     }
     return rects;
 }
@@ -74,28 +75,49 @@ class TestSynthPanel : public QObject
     Q_OBJECT
 
 private slots:
+    void screenshotsFollowTheParameter_data();
     void screenshotsFollowTheParameter();
     void badInputFailsWithAMessage();
     void automationStartsAndStops();
-    void editActionsWorkOnTheFocusedKnob();
+    void editActionsWorkOnTheFocusedControl();
 };
+
+void TestSynthPanel::screenshotsFollowTheParameter_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("param");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QStringList>("changed");
+
+    QTest::newRow("knob") << 0 << "filter.cutoff" << 0 << 127 << QStringList{"filterCutoff"};
+    QTest::newRow("fader") << 0 << "amp.sustain" << 0 << 127 << QStringList{"ampSustain"};
+    QTest::newRow("radio buttons") << 0 << "osc1.waveform" << 0 << 3 << QStringList{"osc1WaveSaw", "osc1WaveSine"};
+    QTest::newRow("on/off button") << 0 << "osc2.sync" << 0 << 1 << QStringList{"osc2Sync"};
+    QTest::newRow("lamp") << 0 << "voice.3" << 0 << 1 << QStringList{"voice3Lamp"};
+    QTest::newRow("pull-down") << 1 << "lfo.shape" << 0 << 4 << QStringList{"lfoShape"};
+    QTest::newRow("on/off row") << 1 << "lfo.destination" << 0 << 2 << QStringList{"lfoDestPitch", "lfoDestAmp"};
+}
 
 void TestSynthPanel::screenshotsFollowTheParameter()
 {
-    TReferenceMemory_Orvel map;
-    QString error;
-    QVERIFY2(map.loadMap(QStringLiteral(SYNTHPANEL_DIR "/synthpanel.json"), &error), qPrintable(error));
-    const auto cutoff = map.parameterByName(QStringLiteral("filter.cutoff"));
-    QVERIFY(cutoff);
+    QFETCH(int, page);
+    QFETCH(QString, param);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QStringList, changed);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString a = dir.filePath(QStringLiteral("a.png"));
     const QString b = dir.filePath(QStringLiteral("b.png"));
-    const Run low = runDemo({QStringLiteral("--screenshot"), a, QStringLiteral("--print-geometry"), QStringLiteral("--set"),
-                             QStringLiteral("filter.cutoff=%1").arg(cutoff->minimum)});
-    const Run high = runDemo({QStringLiteral("--screenshot"), b, QStringLiteral("--print-geometry"), QStringLiteral("--set"),
-                              QStringLiteral("filter.cutoff=%1").arg(cutoff->maximum)});
+    auto shoot = [&](const QString& file, int value) {
+        return runDemo({QStringLiteral("--screenshot"), file, QStringLiteral("--print-geometry"),
+                        QStringLiteral("--page"), QString::number(page), QStringLiteral("--set"),
+                        QStringLiteral("%1=%2").arg(param).arg(value)});
+    };
+    const Run low = shoot(a, from);
+    const Run high = shoot(b, to);
     QVERIFY2(low.exitCode == 0, qPrintable(low.err));
     QVERIFY2(high.exitCode == 0, qPrintable(high.err));
 
@@ -104,13 +126,13 @@ void TestSynthPanel::screenshotsFollowTheParameter()
     QVERIFY(!imageA.isNull());
     QCOMPARE(imageA.size(), imageB.size());
 
-    // The layout does not move with the values; every knob is on the picture, none overlaps.
-    QStringList names;
-    const QMap<QString, QRect> rects = parseGeometry(low.out, &names);
+    // The layout does not move with the values; every control of the page is on the picture,
+    // none overlaps another.
+    const QMap<QString, QRect> rects = parseGeometry(low.out);
     QCOMPARE(parseGeometry(high.out), rects);
-    QCOMPARE(rects.size(), names.size());
-    QVERIFY(rects.contains(QStringLiteral("filter.cutoff")));
-    QVERIFY(rects.size() >= 20);
+    for (const QString& name : changed)
+        QVERIFY2(rects.contains(name), qPrintable(name));
+    QVERIFY(rects.size() >= 15);
     for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
         QVERIFY2(QRect(QPoint(0, 0), imageA.size()).contains(it.value()), qPrintable(it.key()));
         QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
@@ -118,10 +140,10 @@ void TestSynthPanel::screenshotsFollowTheParameter()
             QVERIFY2(!it.value().intersects(other.value()), qPrintable(it.key() + QLatin1Char('/') + other.key()));
     }
 
-    // Only the cutoff knob changed.
+    // Only the controls showing the parameter changed.
     for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
         const bool same = imageA.copy(it.value()) == imageB.copy(it.value());
-        QVERIFY2(same == (it.key() != QLatin1String("filter.cutoff")), qPrintable(it.key()));
+        QVERIFY2(same == !changed.contains(it.key()), qPrintable(it.key()));
     }
 }
 
@@ -215,7 +237,7 @@ void TestSynthPanel::automationStartsAndStops()
     QCOMPARE(memory.value(rate.high, rate.mid, rate.low), last);
 }
 
-void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
+void TestSynthPanel::editActionsWorkOnTheFocusedControl()
 {
     TReferenceMemory_Orvel memory;
     QString error;
@@ -240,7 +262,7 @@ void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
     QCOMPARE(osc1Level->size(), QSize(48, 48));
 
     // Nothing focused: nothing to act on.
-    panel->findChild<QComboBox*>(QStringLiteral("osc1Waveform"))->setFocus();
+    panel->findChild<QComboBox*>(QStringLiteral("filterType"))->setFocus();
     QTRY_VERIFY(!window.currentControl());
     QVERIFY(!window.copyAction()->isEnabled());
     QVERIFY(!window.copyValue());
@@ -302,6 +324,26 @@ void TestSynthPanel::editActionsWorkOnTheFocusedKnob()
     QCOMPARE(cutoff->value(), *param->altDefault);
     window.undoAction()->trigger();
     QCOMPARE(value("filter.cutoff"), param->defaultValue);
+
+    // A fader is a control like the knobs: copy takes its text as the fader shows it.
+    auto* sustain = panel->findChild<CFader_Orvel*>(QStringLiteral("ampSustain"));
+    QVERIFY(sustain);
+    sustain->setFocus();
+    QTRY_COMPARE(window.currentControl(), sustain);
+    QVERIFY(window.copyValue());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("79%"));
+
+    // The image header switches the pages (the tab widget's own bar is hidden), and back.
+    auto* header = panel->findChild<CPixmapSwitcher_Orvel*>(QStringLiteral("pageTabs"));
+    auto* pages = panel->findChild<QTabWidget*>(QStringLiteral("pages"));
+    QVERIFY(header && pages);
+    QCOMPARE(window.pageCount(), 2);
+    QVERIFY(!pages->tabBar()->isVisible());
+    QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(200, 12));
+    QCOMPARE(pages->currentIndex(), 1);
+    QVERIFY(panel->findChild<QWidget*>(QStringLiteral("lfoShape"))->isVisible());
+    QVERIFY(window.showPage(0));
+    QCOMPARE(header->getCurrentImageID(), 0);
 }
 
 QTEST_MAIN(TestSynthPanel)
