@@ -5,6 +5,7 @@
 #include <orvelkit/binding/memproxy.h>
 #include <orvelkit/designer/controls.h>
 #include <orvelkit/designer/orveluiloader.h>
+#include <orvelkit/fader/cfader.h>
 #include <orvelkit/knob/cdial.h>
 #include <orvelkit/memory/referencememory.h>
 #include <orvelkit/status/ctabwidget.h>
@@ -228,6 +229,11 @@ private slots:
         const auto param = memory.parameterByName(QStringLiteral("filter.cutoff"));
         QVERIFY(param);
         QCOMPARE(cutoff->value(), param->value);
+        // A fader only connects when bound; the loader's refresh shows the memory's value at once.
+        auto* sustain = panel->findChild<CFader_Orvel*>(QStringLiteral("ampSustain"));
+        const auto sustainParam = memory.parameterByName(QStringLiteral("amp.sustain"));
+        QVERIFY(sustain && sustainParam && sustainParam->value != 0);
+        QCOMPARE(sustain->value(), sustainParam->value);
         const int target = param->value == param->maximum ? param->minimum : param->maximum;
         std::thread writer([&] { memory.write(address.high, address.mid, address.low, target); });
         writer.join();
