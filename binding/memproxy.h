@@ -155,6 +155,19 @@ private:
     bool m_disabledUI = false;
 };
 
+// The definitions of a control's re-declared proxy settings, which only forward to
+// TMemProxy_Orvel. Controls declare namedAddress/setNamedAddress, isUndoEnable/setUndoEnable
+// and numDefaultKind/setNumDefaultKind themselves (moc needs them in the class for the designer
+// properties and slots) and define them with one line in their .cpp:
+//     ORVELKIT_FORWARD_PROXY_SETTINGS(CFader)
+#define ORVELKIT_FORWARD_PROXY_SETTINGS(Control)                                                  \
+    QString Control::namedAddress() const { return TMemProxy_Orvel::namedAddress(); }            \
+    void Control::setNamedAddress(const QString& name) { TMemProxy_Orvel::setNamedAddress(name); } \
+    bool Control::isUndoEnable() const { return TMemProxy_Orvel::isUndoEnable(); }               \
+    void Control::setUndoEnable(bool on) { TMemProxy_Orvel::setUndoEnable(on); }                 \
+    int Control::numDefaultKind() const { return TMemProxy_Orvel::numDefaultKind(); }            \
+    void Control::setNumDefaultKind(int kind) { TMemProxy_Orvel::setNumDefaultKind(kind); }
+
 // Keeps `silent` raised while a control applies a value that came from the memory. For
 // operation 0 (memory changed) and 3 (copy) the counter is raised, so nothing is written back;
 // for a reset (1, 4) or a paste (2) it stays as it is, so the control's ordinary write-back path

@@ -111,35 +111,7 @@ void COnOffButton::disconnectMemAPI()
     addressValid = 0;
 }
 
-QString COnOffButton::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void COnOffButton::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool COnOffButton::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void COnOffButton::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int COnOffButton::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void COnOffButton::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(COnOffButton)
 
 bool COnOffButton::disabledUI() const
 {

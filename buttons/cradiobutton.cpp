@@ -42,35 +42,7 @@ void CRadioButton::connectMemAPI()
     --silent;
 }
 
-QString CRadioButton::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void CRadioButton::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool CRadioButton::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void CRadioButton::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int CRadioButton::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void CRadioButton::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(CRadioButton)
 
 void CRadioButton::process(const Q_UINT8* data, int operation, Q_UINT32)
 {

@@ -86,35 +86,7 @@ void CFader::connectMemAPI()
     --silent;
 }
 
-QString CFader::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void CFader::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool CFader::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void CFader::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int CFader::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void CFader::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(CFader)
 
 void CFader::process(const Q_UINT8* data, int operation, Q_UINT32)
 {

@@ -144,35 +144,7 @@ void CDial::disconnectMemAPI()
     addressValid = 0;
 }
 
-QString CDial::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void CDial::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool CDial::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void CDial::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int CDial::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void CDial::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(CDial)
 
 bool CDial::disableAutoHide() const
 {

@@ -108,35 +108,7 @@ void CPullDownMenu::connectMemAPI()
     --silent;
 }
 
-QString CPullDownMenu::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void CPullDownMenu::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool CPullDownMenu::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void CPullDownMenu::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int CPullDownMenu::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void CPullDownMenu::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(CPullDownMenu)
 
 void CPullDownMenu::process(const Q_UINT8* data, int operation, Q_UINT32)
 {

@@ -35,35 +35,7 @@ void StateDisplayWidget::connectMemAPI()
     --silent;
 }
 
-QString StateDisplayWidget::namedAddress() const
-{
-    return TMemProxy_Orvel::namedAddress();
-}
-
-void StateDisplayWidget::setNamedAddress(const QString& name)
-{
-    TMemProxy_Orvel::setNamedAddress(name);
-}
-
-bool StateDisplayWidget::isUndoEnable() const
-{
-    return TMemProxy_Orvel::isUndoEnable();
-}
-
-void StateDisplayWidget::setUndoEnable(bool on)
-{
-    TMemProxy_Orvel::setUndoEnable(on);
-}
-
-int StateDisplayWidget::numDefaultKind() const
-{
-    return TMemProxy_Orvel::numDefaultKind();
-}
-
-void StateDisplayWidget::setNumDefaultKind(int kind)
-{
-    TMemProxy_Orvel::setNumDefaultKind(kind);
-}
+ORVELKIT_FORWARD_PROXY_SETTINGS(StateDisplayWidget)
 
 void StateDisplayWidget::process(const Q_UINT8*, int operation, Q_UINT32)
 {
