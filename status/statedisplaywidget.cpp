@@ -118,11 +118,29 @@ void StateDisplayWidget::setCmpValue(int v)
 void StateDisplayWidget::setCombinedImage(const QPixmap& strip)
 {
     d.combinedImage = strip;
+    updateGeometry();
 }
 
 void StateDisplayWidget::setnSubImages(int value)
 {
     d.nSubImages = quint8(value & 0xff);
+    updateGeometry();
+}
+
+QSize StateDisplayWidget::sliceSize() const
+{
+    if (d.nSubImages == 0 || d.combinedImage.width() == 0)
+        return QSize();
+    const NS_Utilities::StripCells cells(d.combinedImage, 1, d.nSubImages);
+    // One slice: the strip's width by its height / nSubImages (integer division).
+    return NS_Utilities::StripCells::toLogical(
+        QSize(d.combinedImage.width(), d.combinedImage.height() / d.nSubImages), cells.devicePixelRatio());
+}
+
+QSize StateDisplayWidget::sizeHint() const
+{
+    const QSize slice = sliceSize();
+    return slice.isValid() ? slice : QFrame::sizeHint();
 }
 
 // ---- widget ----
@@ -130,12 +148,8 @@ void StateDisplayWidget::setnSubImages(int value)
 void StateDisplayWidget::polish()
 {
     setBackgroundOrigin(Qt3::WidgetOrigin);
-    if (d.nSubImages != 0 && d.combinedImage.width() != 0) {
-        const NS_Utilities::StripCells cells(d.combinedImage, 1, d.nSubImages);
-        // One slice: the strip's width by its height / nSubImages (integer division).
-        setFixedSize(NS_Utilities::StripCells::toLogical(
-            QSize(d.combinedImage.width(), d.combinedImage.height() / d.nSubImages), cells.devicePixelRatio()));
-    }
+    if (const QSize slice = sliceSize(); slice.isValid())
+        setFixedSize(slice);
     updateErasePixmap(nullptr);
 }
 

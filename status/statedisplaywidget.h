@@ -72,11 +72,19 @@ public slots:
     void setValueFromData(int value);
     void setBooleanLogic(bool v);
     void setCmpValue(int v);
+    // Both store only (the picture follows at the next value change or polish); the size hint
+    // follows at once.
     void setCombinedImage(const QPixmap& strip);
     void setnSubImages(int value);
 
 signals:
     void clicked(int channelNumber);
+
+public:
+    // One slice of the strip (the size polish fixes); the frame's own hint without a strip. So a
+    // layout gives a lamp its room before the first polish, as in Qt Designer, which sets a
+    // form's strips after showing it.
+    QSize sizeHint() const override;
 
 protected:
     void polish() override;
@@ -85,6 +93,9 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // One slice of the strip in logical pixels; empty without a strip or with no slices.
+    QSize sliceSize() const;
+
     struct StateDisplayWidget_PD
     {
         int cmpValue = 0;
