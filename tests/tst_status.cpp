@@ -80,7 +80,10 @@ private slots:
     {
         StateDisplayWidget_Orvel lamp;
         lamp.setCombinedImage(makeStrip(1, 3, 20, 30));
+        // Before polish a layout already sees one slice; the hint follows the row count.
+        QCOMPARE(lamp.sizeHint(), QSize(20, 90));
         lamp.setnSubImages(3);
+        QCOMPARE(lamp.sizeHint(), QSize(20, 30));
         lamp.ensurePolished();
         QCOMPARE(lamp.size(), QSize(20, 30));
         QCOMPARE(lamp.minimumSize(), lamp.maximumSize());
