@@ -8,7 +8,7 @@
 #include "buttons/cpixmapswitcher.h"
 #include "buttons/cradiobutton.h"
 #include "support/recordingmemory.h"
-#include "support/widgetpictures.h"
+#include "support/controlpictures.h"
 
 #include <QButtonGroup>
 #include <QDataStream>
@@ -20,7 +20,6 @@
 #include <climits>
 #include <thread>
 
-using namespace WidgetPictures;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "menu/cmenuobject.h"
 #include "menu/cpulldownmenu.h"
 #include "support/recordingmemory.h"
-#include "support/widgetpictures.h"
+#include "support/controlpictures.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,7 +17,6 @@
 #include <climits>
 #include <thread>
 
-using namespace WidgetPictures;
 
 namespace {
 

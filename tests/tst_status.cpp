@@ -3,7 +3,7 @@
 #include "status/ctabwidget.h"
 #include "status/statedisplaywidget.h"
 #include "support/recordingmemory.h"
-#include "support/widgetpictures.h"
+#include "support/controlpictures.h"
 
 #include <QSignalSpy>
 #include <QTabBar>
@@ -11,7 +11,6 @@
 
 #include <thread>
 
-using namespace WidgetPictures;
 
 namespace {
 

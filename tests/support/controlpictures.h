@@ -1,5 +1,5 @@
-// Shared by the knob, fader and slider suites: strips of known colours, what a widget paints by
-// itself, and pointer, wheel and key events sent straight to a widget.
+// Shared by the control suites: strips of known colours, what a widget paints by itself, a count
+// of its paint events, and pointer, wheel and key events sent straight to a widget.
 #pragma once
 #include "binding/services.h"
 
@@ -37,6 +37,12 @@ inline QPixmap makeStrip(int cols, int rows, const QSize& cell = QSize(16, 16))
     return QPixmap::fromImage(image);
 }
 
+// The same with cells of `w` x `h` pixels.
+inline QPixmap makeStrip(int cols, int rows, int w, int h)
+{
+    return makeStrip(cols, rows, QSize(w, h));
+}
+
 // What the widget paints by itself, on a transparent image (no window background).
 inline QImage shot(QWidget* w)
 {
@@ -47,6 +53,27 @@ inline QImage shot(QWidget* w)
     w->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
 }
+
+inline QRgb at(QWidget* w, int x, int y)
+{
+    return shot(w).pixel(x, y);
+}
+
+inline bool isGrey(QRgb c)
+{
+    return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
+}
+
+// Counts the paint events of the widgets it filters.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 inline void mouse(QWidget* w, QEvent::Type type, const QPoint& local, Qt::MouseButton button,
                   Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = Qt::NoModifier)
