@@ -10,6 +10,8 @@
 #include <QSize>
 #include <QString>
 
+#include <climits>
+
 class QColor;
 class QPainter;
 class QWidget;
@@ -38,6 +40,13 @@ ORVELKIT_EXPORT QImage applyGreyTransformation(const QPixmap& pixmap);
 // The focus look of a pixmap: opaque parts tinted towards `color`, alpha kept. An invalid
 // colour returns the pixmap unchanged (as an image). Null in, null out.
 ORVELKIT_EXPORT QImage applyFocusHilite(const QColor& color, const QPixmap& pixmap);
+
+// A 64-bit intermediate (a sum or difference of ints) saturated to the int range: the controls'
+// value arithmetic never overflows, whatever the range.
+inline int clampToInt(qint64 v)
+{
+    return v < INT_MIN ? INT_MIN : (v > INT_MAX ? INT_MAX : int(v));
+}
 
 // Answers whether a proposed change may be applied (the popup selector asks it).
 class ORVELKIT_EXPORT IConfirmUserAction

@@ -5,6 +5,8 @@
 
 #include "orvelkit_global.h"
 
+#include <QPointer>
+
 class QLabel;
 class QString;
 class QWidget;
@@ -22,5 +24,15 @@ ORVELKIT_EXPORT void initValueTip(QLabel* tip, const QWidget* owner);
 // Resizes the tip to the text's width plus 2 by the font height plus 2 (the tip's own font),
 // then shows the text. Position and visibility stay as they are.
 ORVELKIT_EXPORT void setValueTipText(QLabel* tip, const QString& text);
+
+// Deletes the tip a control holds through a guard (the tip's parent may have deleted it
+// already), clearing the guard first so that nothing reaches the tip while it goes.
+template <class Tip>
+void deleteValueTip(QPointer<Tip>& tip)
+{
+    Tip* doomed = tip.data();
+    tip = nullptr;
+    delete doomed;
+}
 
 } // namespace NS_Utilities

@@ -6,6 +6,7 @@
 #include "binding/services.h"
 #include "binding/strip.h"
 #include "binding/utilities.h"
+#include "binding/valuetip.h"
 
 #include <QFocusEvent>
 #include <QMouseEvent>
@@ -44,22 +45,6 @@ struct CFader_PD
     QColor focusLookColour;
 };
 
-namespace {
-
-int clampToInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
-}
-
-void deleteTip(QPointer<CFaderTip>& tip)
-{
-    CFaderTip* doomed = tip.data();
-    tip = nullptr;
-    delete doomed;
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // Construction and binding
 
@@ -73,7 +58,7 @@ CFader::~CFader()
 {
     // Off-thread process() calls must be over before anything else goes.
     detachMemAPI();
-    deleteTip(pd->tip);
+    NS_Utilities::deleteValueTip(pd->tip);
     safe_delete1(pd);
 }
 
@@ -167,7 +152,7 @@ int CFader::applyFlipedTransformation(int value, int minValue, int maxValue) con
         r = minValue >= 0 ? qint64(maxValue) - value : -qint64(value);
     else
         r = -std::llabs(qint64(maxValue) - minValue) - value;
-    return clampToInt(r);
+    return NS_Utilities::clampToInt(r);
 }
 
 int CFader::positionFromValue(int value) const
@@ -183,7 +168,7 @@ int CFader::positionFromValue(int value) const
     }
     const int p = QRangeControl::positionFromValue(applyFlipedTransformation(value, minValue(), maxValue()), a);
     if (orientation() == Qt::Horizontal && isRightToLeft())
-        return clampToInt(qint64(a) - p);
+        return NS_Utilities::clampToInt(qint64(a) - p);
     return p;
 }
 
@@ -197,7 +182,7 @@ int CFader::valueFromPosition(int position) const
     }
     int v = QRangeControl::valueFromPosition(position, a);
     if (orientation() == Qt::Horizontal && isRightToLeft())
-        v = clampToInt(qint64(maxValue()) + minValue() - v);
+        v = NS_Utilities::clampToInt(qint64(maxValue()) + minValue() - v);
     return applyFlipedTransformation(v, minValue(), maxValue());
 }
 
@@ -308,7 +293,7 @@ void CFader::setNumberToolTip(bool value)
 {
     pd->numberToolTip = value;
     if (!value) {
-        deleteTip(pd->tip);
+        NS_Utilities::deleteValueTip(pd->tip);
         return;
     }
     if (!pd->tip) {

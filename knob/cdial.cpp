@@ -6,6 +6,7 @@
 #include "binding/services.h"
 #include "binding/strip.h"
 #include "binding/utilities.h"
+#include "binding/valuetip.h"
 
 #include <QBitmap>
 #include <QCoreApplication>
@@ -93,18 +94,6 @@ qint64 truncate64(double x)
     return qint64(x);
 }
 
-int clampToInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
-}
-
-void deleteTip(QPointer<CDialTip>& tip)
-{
-    CDialTip* doomed = tip.data();
-    tip = nullptr;
-    delete doomed;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -123,7 +112,7 @@ CDial::~CDial()
 {
     // Off-thread process() calls must be over before anything else goes.
     detachMemAPI();
-    deleteTip(d->tip);
+    NS_Utilities::deleteValueTip(d->tip);
     safe_delete1(d);
 }
 
@@ -411,7 +400,7 @@ void CDial::setNumberToolTip(bool value)
 {
     d->numberToolTip = value;
     if (!value) {
-        deleteTip(d->tip);
+        NS_Utilities::deleteValueTip(d->tip);
         return;
     }
     if (!d->tip)
@@ -490,7 +479,7 @@ int CDial::getAttKnobIndex(int v) const
     // Ranges the scale was not made for (an empty span below -300) give the first row.
     if (!std::isfinite(r))
         return 0;
-    return clampToInt(truncate64(double(r)));
+    return NS_Utilities::clampToInt(truncate64(double(r)));
 }
 
 QSize CDial::sizeHint() const
@@ -750,7 +739,7 @@ void CDial::setValueFromAngle(double a)
     // The mapping always spans 270 degrees from -135, whatever the stops.
     const double range = double(qint64(maxValue()) - minValue());
     const qint64 offset = truncate64((a + 135.0) * range / 270.0 + 0.5);
-    setValue(clampToInt(qint64(minValue()) + std::clamp<qint64>(offset, -(qint64(1) << 40), qint64(1) << 40)));
+    setValue(NS_Utilities::clampToInt(qint64(minValue()) + std::clamp<qint64>(offset, -(qint64(1) << 40), qint64(1) << 40)));
 }
 
 void CDial::mousePressEvent(QMouseEvent* e)
@@ -812,7 +801,7 @@ void CDial::mouseMoveEventInternal(QMouseEvent* e)
         const qint64 range = qint64(maxValue()) - minValue();
         if (range > 128)
             delta = std::clamp<qint64>(delta, -(qint64(1) << 30), qint64(1) << 30) * range / 128;
-        setValue(clampToInt(qint64(value()) + delta));
+        setValue(NS_Utilities::clampToInt(qint64(value()) + delta));
         d->pressX = pos.x();
         d->pressY = pos.y();
     } else {
@@ -836,7 +825,7 @@ void CDial::wheelEvent(QWheelEvent* e)
     const QPoint angle = e->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
     const QPointer<CDial> self(this);
-    setValue(clampToInt(qint64(value()) + delta / 120));
+    setValue(NS_Utilities::clampToInt(qint64(value()) + delta / 120));
     if (!self)
         return;
     if (QWidget* root = rootObjectOfClass<IEditorExtensions>(this))
@@ -924,5 +913,5 @@ void CDial::stepOnScaleTable(qint64 n)
     qint64 scaled = 0;
     if (qAddOverflow(u, n, &u) || qMulOverflow(u, up, &scaled))
         return;
-    setValue(clampToInt(scaled / 10000));
+    setValue(NS_Utilities::clampToInt(scaled / 10000));
 }

@@ -38,11 +38,6 @@ struct CPullDownMenu_PD
 
 namespace {
 
-int clampToInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
-}
-
 // Truncation toward zero that stays defined for any double.
 int truncateToInt(double x)
 {
@@ -277,7 +272,7 @@ void CPullDownMenu::setCurrentImage(int id)
         pd->selected = id;
     }
     if (memAPIReady() && api && silent == 0)
-        writeUserEdit(clampToInt(qint64(pd->valueOffset) + menuToMemapi(id)));
+        writeUserEdit(NS_Utilities::clampToInt(qint64(pd->valueOffset) + menuToMemapi(id)));
     updateDimensions();
     update();
     emit valueChanged(pd->current);

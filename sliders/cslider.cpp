@@ -2,6 +2,7 @@
 
 #include "binding/memproxy.h"
 #include "binding/services.h"
+#include "binding/utilities.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -26,15 +27,6 @@ struct CSlider_PD
 
 float CSlider::s_wheelOffset = 0.0f;
 CSlider* CSlider::s_wheelOwner = nullptr;
-
-namespace {
-
-int clampToInt(qint64 v)
-{
-    return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Construction
@@ -271,7 +263,7 @@ int CSlider::positionFromValue(int value) const
     const int a = available();
     const int p = QRangeControl::positionFromValue(value, a);
     if (m_orientation == Qt::Horizontal && isRightToLeft())
-        return clampToInt(qint64(a) - p);
+        return NS_Utilities::clampToInt(qint64(a) - p);
     return p;
 }
 
@@ -279,7 +271,7 @@ int CSlider::valueFromPosition(int position) const
 {
     const int v = QRangeControl::valueFromPosition(position, available());
     if (m_orientation == Qt::Horizontal && isRightToLeft())
-        return clampToInt(qint64(maxValue()) + minValue() - v);
+        return NS_Utilities::clampToInt(qint64(maxValue()) + minValue() - v);
     return v;
 }
 
@@ -477,7 +469,7 @@ void CSlider::mouseMoveEvent(QMouseEvent* e)
             }
         }
     }
-    moveSlider(clampToInt(qint64(goodPart(pos)) - grabOffset));
+    moveSlider(NS_Utilities::clampToInt(qint64(goodPart(pos)) - grabOffset));
 }
 
 void CSlider::mouseReleaseEvent(QMouseEvent*)
@@ -548,7 +540,7 @@ void CSlider::wheelEvent(QWheelEvent* e)
     const qint64 steps = qint64(std::clamp(whole, -9.0e18, 9.0e18));
     const int v = applyFlipedTransformation(value(), minValue(), maxValue());
     const QPointer<CSlider> self(this);
-    setValue(applyFlipedTransformation(clampToInt(qint64(v) + steps), minValue(), maxValue()));
+    setValue(applyFlipedTransformation(NS_Utilities::clampToInt(qint64(v) + steps), minValue(), maxValue()));
     s_wheelOffset -= float(whole); // the fraction carries over to the next event
     if (!self)
         return;
