@@ -27,12 +27,19 @@ class RecordingMemory : public QObject, public IMemAPI
 public:
     struct Param
     {
-        int minimum = 0;
-        int maximum = 127;
-        int value = 0;
-        int defaultValue = 0;
+        // Brace lists may stop after any field: {min, max, value} is common in the suites.
+        Param(int minimum = 0, int maximum = 127, int value = 0, int defaultValue = 0,
+              std::optional<int> altDefault = std::nullopt, bool available = true)
+            : minimum(minimum), maximum(maximum), value(value), defaultValue(defaultValue),
+              altDefault(altDefault), available(available)
+        {
+        }
+        int minimum;
+        int maximum;
+        int value;
+        int defaultValue;
         std::optional<int> altDefault;
-        bool available = true;
+        bool available;
     };
 
     explicit RecordingMemory(QObject* parent = nullptr);
