@@ -35,16 +35,6 @@ namespace {
 
 constexpr int kCell = 32;
 
-int g_failures = 0;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "bench_buttons: check failed: %s\n", what);
-        ++g_failures;
-    }
-}
-
 class ServerWindow : public QWidget, public TCacheServer
 {
 };
@@ -186,9 +176,5 @@ int main(int argc, char** argv)
     time.print(options.markdown);
     heap.print(options.markdown);
 
-    if (g_failures) {
-        std::fprintf(stderr, "bench_buttons: %d check(s) failed\n", g_failures);
-        return 1;
-    }
-    return 0;
+    return checksExitCode();
 }

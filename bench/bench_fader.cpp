@@ -101,28 +101,6 @@ protected:
     }
 };
 
-bool waitExposed(QWidget& window)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (window.windowHandle() && window.windowHandle()->isExposed())
-            return true;
-    }
-    return false;
-}
-
-int g_failures = 0;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "bench_fader: check failed: %s\n", what);
-        ++g_failures;
-    }
-}
-
 // The value of the k-th move: 64 of 1024 steps, about 11 pixels, so that the old and the new
 // thumb overlap as in a drag.
 int moveValue(qint64 k)
@@ -282,9 +260,5 @@ int main(int argc, char** argv)
                         (paints[0].median - paints[3].median) / (paints[1].median - paints[3].median));
     paintTable.print(options.markdown);
 
-    if (g_failures) {
-        std::fprintf(stderr, "bench_fader: %d check(s) failed\n", g_failures);
-        return 1;
-    }
-    return 0;
+    return checksExitCode();
 }

@@ -83,28 +83,6 @@ protected:
     }
 };
 
-bool waitExposed(QWidget& window)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (window.windowHandle() && window.windowHandle()->isExposed())
-            return true;
-    }
-    return false;
-}
-
-int g_failures = 0;
-
-void check(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "bench_knob: check failed: %s\n", what);
-        ++g_failures;
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -327,9 +305,5 @@ int main(int argc, char** argv)
                           disabledPaint / floorPaint);
     repaintTable.print(options.markdown);
 
-    if (g_failures) {
-        std::fprintf(stderr, "bench_knob: %d check(s) failed\n", g_failures);
-        return 1;
-    }
-    return 0;
+    return checksExitCode();
 }

@@ -1,11 +1,14 @@
 #include "benchsupport.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRadialGradient>
+#include <QWidget>
+#include <QWindow>
 #include <QTextStream>
 
 #include <algorithm>
@@ -203,6 +206,39 @@ QPixmap makeKnobStrip(int cell, int rows)
     }
     p.end();
     return QPixmap::fromImage(image);
+}
+
+namespace {
+int g_failedChecks = 0;
+}
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "%s: check failed: %s\n", qPrintable(QCoreApplication::applicationName()), what);
+        ++g_failedChecks;
+    }
+}
+
+int checksExitCode()
+{
+    if (g_failedChecks == 0)
+        return 0;
+    std::fprintf(stderr, "%s: %d check(s) failed\n", qPrintable(QCoreApplication::applicationName()),
+                 g_failedChecks);
+    return 1;
+}
+
+bool waitExposed(QWidget& window)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (window.windowHandle() && window.windowHandle()->isExposed())
+            return true;
+    }
+    return false;
 }
 
 } // namespace OrvelBench

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 #include <functional>
 #include <vector>
 
@@ -71,6 +73,15 @@ private:
     std::vector<Result> m_results;
     std::vector<std::pair<QString, double>> m_ratios;
 };
+
+// A check a benchmark makes on what it measures (also in the smoke run), so that a figure never
+// comes from a broken setup: a failure is printed to stderr with `what` and counted.
+void check(bool ok, const char* what);
+// The process exit code after the checks: 0, or 1 (with a summary on stderr) when any failed.
+int checksExitCode();
+
+// Processes events until `window` is exposed; false after 5 seconds.
+bool waitExposed(QWidget& window);
 
 // A knob strip drawn with QPainter: one column of `rows` square cells of `cell` pixels, each an
 // antialiased, half-transparent disc with an indicator line turned from -135 to +135 degrees

@@ -63,6 +63,22 @@ QRectF beginCell(QPainter& p, QSize deviceCell, int column, int row, qreal ratio
     return cell;
 }
 
+// A one-column strip of `rows` cells of `device` pixels: paintRow(painter, cell, row) draws each
+// cell, antialiased, into the rectangle beginCell() prepared. Null when the strip cannot exist.
+template <class PaintRow>
+QImage columnStrip(QSize device, int rows, qreal ratio, PaintRow paintRow)
+{
+    QImage image = blankStrip(device, 1, rows, ratio);
+    if (image.isNull())
+        return image;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (int row = 0; row < rows; ++row)
+        paintRow(p, beginCell(p, device, 0, row, ratio), row);
+    return image;
+}
+
 QColor mix(const QColor& a, const QColor& b, qreal t)
 {
     t = qBound<qreal>(0, t, 1);
@@ -445,16 +461,9 @@ QImage faderThumbStrip(QSize cell, Qt::Orientation orientation, qreal ratio, con
     if (!validRatio(ratio))
         return QImage();
     const QSize device(devicePixels(cell.width(), ratio), devicePixels(cell.height(), ratio));
-    QImage image = blankStrip(device, 1, 2, ratio);
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    for (int row = 0; row < 2; ++row) {
-        const QRectF r = beginCell(p, device, 0, row, ratio);
+    return columnStrip(device, 2, ratio, [&](QPainter& p, const QRectF& r, int row) {
         paintFaderThumb(p, r, orientation, row == 1, look);
-    }
-    return image;
+    });
 }
 
 QImage buttonStrip(QSize cell, qreal ratio, const ButtonLook& look)
@@ -462,17 +471,8 @@ QImage buttonStrip(QSize cell, qreal ratio, const ButtonLook& look)
     if (!validRatio(ratio))
         return QImage();
     const QSize device(devicePixels(cell.width(), ratio), devicePixels(cell.height(), ratio));
-    QImage image = blankStrip(device, 1, ButtonRows, ratio);
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    for (int row = 0; row < ButtonRows; ++row) {
-        const QRectF r = beginCell(p, device, 0, row, ratio);
-        paintButton(p, r, row, look);
-    }
-    return image;
+    return columnStrip(device, ButtonRows, ratio,
+                       [&](QPainter& p, const QRectF& r, int row) { paintButton(p, r, row, look); });
 }
 
 QImage lampStrip(int cellSize, qreal ratio, const QColor& colour, bool withDim)
@@ -481,16 +481,9 @@ QImage lampStrip(int cellSize, qreal ratio, const QColor& colour, bool withDim)
         return QImage();
     const int cell = devicePixels(cellSize, ratio);
     const QList<qreal> levels = withDim ? QList<qreal>{0.0, 0.4, 1.0} : QList<qreal>{0.0, 1.0};
-    QImage image = blankStrip(QSize(cell, cell), 1, int(levels.size()), ratio);
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    for (int row = 0; row < levels.size(); ++row) {
-        const QRectF r = beginCell(p, QSize(cell, cell), 0, row, ratio);
+    return columnStrip(QSize(cell, cell), int(levels.size()), ratio, [&](QPainter& p, const QRectF& r, int row) {
         paintLamp(p, r, colour, levels[row]);
-    }
-    return image;
+    });
 }
 
 QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio, const QColor& ink)
@@ -499,15 +492,9 @@ QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio, const QColo
     if (count == 0 || !validRatio(ratio) || !ink.isValid())
         return QImage();
     const QSize device(devicePixels(cell.width(), ratio), devicePixels(cell.height(), ratio));
-    QImage image = blankStrip(device, 1, count, ratio);
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    for (int row = 0; row < count; ++row)
-        paintField(p, beginCell(p, device, 0, row, ratio), ink, labels[row], true);
-    return image;
+    return columnStrip(device, count, ratio, [&](QPainter& p, const QRectF& r, int row) {
+        paintField(p, r, ink, labels[row], true);
+    });
 }
 
 QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook& look)
@@ -516,14 +503,7 @@ QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook
     if (count == 0 || !validRatio(ratio) || tab.width() <= 0 || tab.width() > MaxSide / count)
         return QImage();
     const QSize device(devicePixels(qint64(tab.width()) * count, ratio), devicePixels(tab.height(), ratio));
-    QImage image = blankStrip(device, 1, count, ratio);
-    if (image.isNull())
-        return image;
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    for (int row = 0; row < count; ++row) {
-        const QRectF r = beginCell(p, device, 0, row, ratio);
+    return columnStrip(device, count, ratio, [&](QPainter& p, const QRectF& r, int row) {
         p.fillRect(r, look.back);
         const qreal w = r.width() / count;
         for (int k = 0; k < count; ++k) {
@@ -542,8 +522,7 @@ QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook
             p.setPen(chosen ? look.lit : look.caption);
             p.drawText(t, Qt::AlignCenter, labels[k]);
         }
-    }
-    return image;
+    });
 }
 
 QStringList iconKinds()
