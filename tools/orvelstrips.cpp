@@ -62,6 +62,8 @@ QList<Strip> demoSet()
                     return menuStrip(QSize(86, 20), {QStringLiteral("Poly"), QStringLiteral("Mono"),
                                                      QStringLiteral("Legato"), QStringLiteral("Unison")}, r);
                 }});
+    // Readout fields behind the value labels and the text sliders.
+    set.append({QStringLiteral("display-value"), [](qreal r) { return displayStrip(QSize(60, 16), r); }});
     // The demo's page header: one row per page, for a tabbed image switcher.
     set.append({QStringLiteral("page-tabs"), [](qreal r) {
                     return tabStrip(QSize(130, 24), {QStringLiteral("VOICE"), QStringLiteral("MODULATION")}, r);

@@ -98,6 +98,7 @@ void TestStripArt::geometryFollowsRatio()
         {"lamp with dim row", lampStrip(14, ratio, Qt::green, true), QSize(14 * r, 3 * 14 * r)},
         {"menu field", menuStrip(QSize(80, 20), {"A", "B"}, ratio), QSize(80 * r, 2 * 20 * r)},
         {"page tabs", tabStrip(QSize(60, 20), {"A", "B", "C"}, ratio), QSize(3 * 60 * r, 3 * 20 * r)},
+        {"value display", displayStrip(QSize(60, 16), ratio), QSize(60 * r, 2 * 16 * r)},
     };
     for (const Case& c : cases) {
         QVERIFY2(!c.image.isNull(), c.what);
@@ -314,6 +315,7 @@ void TestStripArt::badInputGivesNullImages()
     QVERIFY(menuStrip(QSize(80, 20), {}, 1.0).isNull());
     QVERIFY(menuStrip(QSize(0, 20), {"A"}, 1.0).isNull());
     QVERIFY(tabStrip(QSize(20000, 20), {"A", "B"}, 1.0).isNull());
+    QVERIFY(displayStrip(QSize(60, 0), 1.0).isNull());
     QVERIFY(icon(QStringLiteral("knob"), 0).isNull());
     QVERIFY(icon(QStringLiteral("knob"), -32).isNull());
     QVERIFY(toIndexed(QImage()).isNull());

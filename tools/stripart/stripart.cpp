@@ -497,6 +497,25 @@ QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio, const QColo
     });
 }
 
+QImage displayStrip(QSize cell, qreal ratio)
+{
+    if (!validRatio(ratio) || cell.width() <= 0 || cell.height() <= 0)
+        return QImage();
+    const QSize device(devicePixels(cell.width(), ratio), devicePixels(cell.height(), ratio));
+    return columnStrip(device, 2, ratio, [&](QPainter& p, const QRectF& r, int row) {
+        const bool lit = row == 0;
+        QLinearGradient fill(r.topLeft(), r.bottomLeft());
+        fill.setColorAt(0.0, lit ? QColor(0x0e, 0x14, 0x18) : QColor(0x1c, 0x1d, 0x21));
+        fill.setColorAt(1.0, lit ? QColor(0x17, 0x22, 0x28) : QColor(0x1f, 0x20, 0x24));
+        p.setPen(QPen(QColor(0x08, 0x09, 0x0b), 1.0));
+        p.setBrush(fill);
+        p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        // A faint highlight along the lower edge makes the field look sunk into the panel.
+        p.setPen(QPen(QColor(0x3a, 0x3e, 0x46, lit ? 160 : 90), 1.0));
+        p.drawLine(QPointF(r.left() + 2, r.bottom() - 0.5), QPointF(r.right() - 2, r.bottom() - 0.5));
+    });
+}
+
 QImage tabStrip(QSize tab, const QStringList& labels, qreal ratio, const TabLook& look)
 {
     const int count = int(labels.size());

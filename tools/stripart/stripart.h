@@ -106,6 +106,12 @@ QImage lampStrip(int cellSize, qreal ratio, const QColor& colour, bool withDim =
 QImage menuStrip(QSize cell, const QStringList& labels, qreal ratio,
                  const QColor& ink = QColor(0xff, 0xb4, 0x5c));
 
+// ---- value display ----
+
+// A recessed readout field for value labels and text sliders: one column, row 0 the lit field,
+// row 1 the disabled one (flatter and darker), the order a value label takes a 2-row strip in.
+QImage displayStrip(QSize cell, qreal ratio);
+
 // ---- page tabs ----
 
 struct TabLook
