@@ -5,6 +5,9 @@
 #include "../buttons/cradiobutton.h"
 #include "../fader/cfader.h"
 #include "../knob/cdial.h"
+#include "../labels/chotspotlabel.h"
+#include "../labels/clabeldisplay.h"
+#include "../labels/cnameeditor.h"
 #include "../menu/cpulldownmenu.h"
 #include "../status/ctabwidget.h"
 #include "../status/statedisplaywidget.h"
@@ -84,6 +87,24 @@ const QVector<Entry>& table()
                             "one parameter (namedAddress). Drag the thumb, use the wheel or the "
                             "keys, or type a number.",
                             QSize(40, 200)),
+        entry<CLabelDisplay_Orvel>("orvelkit/labels/clabeldisplay.h", "label", "Value label",
+                                   "A value readout: its text comes from another control (connect "
+                                   "a knob's textualValueChange to setText), drawn over a strip "
+                                   "row or a fixed colour, with an alternative display "
+                                   "(altDisplayBegin/altDisplayEnd) and, when editable, a typed "
+                                   "number emitted as valueChanged(double).",
+                                   QSize(60, 16)),
+        entry<CHotspotLabel_Orvel>("orvelkit/labels/chotspotlabel.h", "label", "Hotspot label",
+                                   "A value label with a clickable rectangle (hotSpot): presses "
+                                   "emit hotspotClicked(), left double clicks "
+                                   "hotspotDoubleClicked(); an EditorOpener attached by the host "
+                                   "opens an editor window from it.",
+                                   QSize(60, 16)),
+        entry<CNameEditor_Orvel>("orvelkit/labels/cnameeditor.h", "label", "Name editor",
+                                 "A one-line field for names (letters, digits, white space and "
+                                 "common punctuation); each edit ends in acceptEdit() (Return, "
+                                 "Enter, focus leaving) or abortEdit() (Escape).",
+                                 QSize(100, 20)),
         entry<CPullDownMenu_Orvel>("orvelkit/menu/cpulldownmenu.h", "menu", "Pull-down menu",
                                    "Shows the chosen entry of a list (menuItemList, entries separated "
                                    "by ';') as text or as a row of an image strip, and opens a "
