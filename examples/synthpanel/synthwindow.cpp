@@ -1,10 +1,15 @@
 #include "synthwindow.h"
 
 #include "automation.h"
+#include "envelopeview.h"
 
 #include <orvelkit/binding/memproxy.h>
 #include <orvelkit/binding/records.h>
 #include <orvelkit/designer/orveluiloader.h>
+#include <orvelkit/fader/cfader.h>
+#include <orvelkit/labels/chotspotlabel.h>
+#include <orvelkit/labels/clabeldisplay.h>
+#include <orvelkit/labels/cnameeditor.h>
 #include <orvelkit/memory/referencememory.h>
 #include <orvelkit/status/ctabwidget.h>
 
@@ -26,6 +31,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUndoStack>
+
+#include <algorithm>
+#include <memory>
 
 const char* const SynthWindow::ParameterMimeType = "application/x-orvelkit-parameter";
 
@@ -138,6 +146,9 @@ SynthWindow::SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget
 
     buildActions();
     watchControls();
+    wireDragCaptions();
+    wireEditorOpener();
+    wirePatchName();
     updateEditActions();
     showCurrent();
     showAutomationState();
@@ -151,6 +162,11 @@ SynthWindow::~SynthWindow()
     // while this is still a SynthWindow.
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+    if (m_patchEditor)
+        disconnect(m_patchEditor, nullptr, this, nullptr);
+    // Editors opened from the panel are children of this window and go with it; the memory
+    // must not hand out a factory that is gone.
+    m_memory->setEditorFactory(nullptr);
 }
 
 int SynthWindow::pageCount() const
@@ -265,6 +281,67 @@ QList<QWidget*> SynthWindow::boundControls() const
         if (TMemProxy_Orvel* proxy = memProxyOf(w); proxy && proxy->memAPIReady())
             controls << w;
     return controls;
+}
+
+void SynthWindow::wireDragCaptions()
+{
+    for (CFader_Orvel* fader : m_panel->findChildren<CFader_Orvel*>()) {
+        auto* caption = m_panel->findChild<CLabelDisplay_Orvel*>(fader->objectName() + QStringLiteral("Caption"));
+        if (!caption)
+            continue;
+        // While a drag lasts the caption's texts go to its alternative display; outside one the
+        // fader's texts (automation, undo) must not replace the caption, hence the flag.
+        auto dragging = std::make_shared<bool>(false);
+        connect(fader, &CFader_Orvel::alternativeDisplayBegin, caption, [this, fader, caption, dragging] {
+            *dragging = true;
+            caption->altDisplayBegin();
+            caption->setText(m_texts.value(fader));
+        });
+        connect(fader, &CFader_Orvel::alternativeDisplayEnd, caption, [caption, dragging] {
+            *dragging = false;
+            caption->altDisplayEnd();
+        });
+        connect(fader, &CFader_Orvel::textualValueChange, caption, [caption, dragging](const QString& text) {
+            if (*dragging)
+                caption->setText(text);
+        });
+    }
+}
+
+void SynthWindow::wireEditorOpener()
+{
+    m_editors.registerEditor(EnvelopeView::editorId(), TEditorRegistry_Orvel::AnyKind,
+                             [this](QWidget*) { return new EnvelopeView(m_memory, this); });
+    m_memory->setEditorFactory(&m_editors);
+    auto* label = m_panel->findChild<CHotspotLabel_Orvel*>(QStringLiteral("ampCurve"));
+    TMemProxy_Orvel* attack = memProxyOf(m_panel->findChild<QWidget*>(QStringLiteral("ampAttack")));
+    if (!label || !attack)
+        return;
+    // The editor's channel is the envelope's number: the attack's low address 32 minus 32 gives
+    // channel 0, the amplifier envelope.
+    OV_GUID id;
+    const QByteArray bytes = EnvelopeView::editorId().toRfc4122();
+    std::copy(bytes.cbegin(), bytes.cend(), id.bytes);
+    new EditorOpener_Orvel(label, attack, id, 0, EditorOpener_Orvel::ButtonState(EditorOpener_Orvel::AnyModifiers),
+                           -attack->addrLow);
+}
+
+void SynthWindow::wirePatchName()
+{
+    m_patchEditor = m_panel->findChild<CNameEditor_Orvel*>();
+    if (!m_patchEditor)
+        return;
+    m_patchName = m_patchEditor->text();
+    const auto showName = [this] {
+        setWindowTitle(QStringLiteral("%1 - Synth Panel - orvelkit demo").arg(m_patchName));
+    };
+    showName();
+    connect(m_patchEditor, &CNameEditor_Orvel::acceptEdit, this, [this, showName] {
+        m_patchName = m_patchEditor->text();
+        showName();
+        statusBar()->showMessage(QStringLiteral("Patch renamed to \"%1\"").arg(m_patchName), 3000);
+    });
+    connect(m_patchEditor, &CNameEditor_Orvel::abortEdit, this, [this] { m_patchEditor->setText(m_patchName); });
 }
 
 void SynthWindow::focusMoved(QWidget* now)

@@ -8,10 +8,13 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <orvelkit/memory/editorregistry.h>
+
 class Automation;
 class QAction;
 class QLabel;
 class QTimer;
+class CNameEditor_Orvel;
 class TMemProxy_Orvel;
 class TReferenceMemory_Orvel;
 
@@ -49,6 +52,10 @@ public:
     QAction* resetAction() const { return m_reset; }
     QAction* altResetAction() const { return m_altReset; }
     QAction* automationAction() const { return m_automate; }
+    // The editor factory the memory hands out (the envelope view is registered in it).
+    TEditorRegistry_Orvel* editors() { return &m_editors; }
+    // The patch name last accepted in the name editor.
+    QString patchName() const { return m_patchName; }
 
     // The panel's pages (the tab widget's; 1 for a form without one) and which one shows.
     int pageCount() const;
@@ -75,6 +82,13 @@ private:
     bool reset(int operation);
     void buildActions();
     void watchControls();
+    // Fader captions show the fader's value while it is dragged and their caption again 700 ms
+    // after the release (the value labels' alternative display).
+    void wireDragCaptions();
+    // The envelope caption opens the envelope view through the memory's editor factory.
+    void wireEditorOpener();
+    // The name editor: Return or leaving keeps the name (in the title), Escape restores it.
+    void wirePatchName();
     void focusMoved(QWidget* now);
     void updateEditActions();
     void showCurrent();
@@ -85,6 +99,9 @@ private:
     QString displayText(TMemProxy_Orvel* proxy) const;
 
     TReferenceMemory_Orvel* m_memory;
+    TEditorRegistry_Orvel m_editors;
+    QString m_patchName;
+    QPointer<CNameEditor_Orvel> m_patchEditor;
     QWidget* m_panel;
     Automation* m_automation;
     QPointer<QWidget> m_current;
