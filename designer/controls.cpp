@@ -9,6 +9,7 @@
 #include "../labels/clabeldisplay.h"
 #include "../labels/cnameeditor.h"
 #include "../menu/cpulldownmenu.h"
+#include "../popup/cpopup.h"
 #include "../status/ctabwidget.h"
 #include "../status/statedisplaywidget.h"
 
@@ -36,6 +37,16 @@ const QMetaObject* qtBase(const QMetaObject* mo)
         base = base->superClass();
     }
     return base;
+}
+
+// Properties a control dropped onto a form starts with, where the class's own defaults would
+// show nothing (a popup selector without entries has an empty face). They go into the form
+// snippet, so the form carries them and uic-generated code and the loaders set them alike.
+QList<QPair<QByteArray, QString>> formStartValues(const QString& className)
+{
+    if (className == QLatin1String("CPopup"))
+        return {{"labels", QStringLiteral("Off;Low;Mid;High")}, {"text", QStringLiteral("Off")}};
+    return {};
 }
 
 template <class Control>
@@ -111,6 +122,11 @@ const QVector<Entry>& table()
                                    "checkable menu of the entries when clicked. Bound to one "
                                    "parameter (namedAddress).",
                                    QSize(100, 20)),
+        entry<CPopup_Orvel>("orvelkit/popup/cpopup.h", "popup", "Popup selector",
+                            "A button that shows the chosen entry of a list (labels, entries "
+                            "separated by ';', or a string table: tableId) and opens a grid of "
+                            "all entries when pressed. Bound to one parameter (namedAddress).",
+                            QSize(60, 18)),
         entry<StateDisplayWidget_Orvel>("orvelkit/status/statedisplaywidget.h", "lamp", "State display",
                                         "A lamp that shows one slice of an image strip chosen by a "
                                         "parameter's value (namedAddress), directly or as on/off "
@@ -152,6 +168,10 @@ QString uiValueElement(const QMetaProperty& property, const QVariant& value)
         return element("bool", value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
     case QMetaType::QString:
         return element("string", value.toString());
+    case QMetaType::QSize: {
+        const QSize size = value.toSize();
+        return QStringLiteral("<size><width>%1</width><height>%2</height></size>").arg(size.width()).arg(size.height());
+    }
     case QMetaType::QRect: {
         const QRect r = value.toRect();
         return QStringLiteral("<rect><x>%1</x><y>%2</y><width>%3</width><height>%4</height></rect>")
@@ -200,6 +220,10 @@ QList<QMetaProperty> designerProperties(const QMetaObject* metaObject)
     const QMetaObject* base = qtBase(metaObject);
     for (int i = base ? base->propertyCount() : 0; i < metaObject->propertyCount(); ++i) {
         const QMetaProperty p = metaObject->property(i);
+        // A property a subclass declares again (the popup's focusColor) is one designer
+        // property: the most derived declaration, the one setProperty() reaches.
+        if (metaObject->indexOfProperty(p.name()) != i)
+            continue;
         if (p.isWritable() && p.isDesignable())
             result.append(p);
     }
@@ -232,6 +256,9 @@ QString domXml(const Entry& entry)
                            .arg(QLatin1String(p.name()), value);
         }
     }
+    for (const auto& start : formStartValues(entry.className))
+        xml += QStringLiteral("  <property name=\"%1\"><string>%2</string></property>\n")
+                   .arg(QLatin1String(start.first), start.second.toHtmlEscaped());
     // A multi-page container arrives in Designer with its pages, as Designer's own QTabWidget
     // does; Designer then adds and removes pages of a QTabWidget subclass through its
     // tab-widget container support.

@@ -46,10 +46,15 @@ QVariant sampleValue(const QMetaProperty& p, int index, const QVariant& current)
             return 17;
         return 1 + index % 6 == current.toInt() ? 7 : 1 + index % 6;
     case QMetaType::Bool:
+        // Measuring the labels would replace the labelSize the form sets as well.
+        if (name == "labelSizeToContents")
+            return current;
         return !current.toBool();
     case QMetaType::Double:
         return 0.25 + index;
     case QMetaType::QString:
+        if (name == "groupOverride")
+            return QString(); // parsed on setting: the property reads back empty
         return QStringLiteral("text-%1 <&>").arg(QLatin1String(name));
     case QMetaType::QColor:
         return QColor(10 + index * 13 % 200, 200 - index * 7 % 150, 30, 255);
@@ -57,6 +62,8 @@ QVariant sampleValue(const QMetaProperty& p, int index, const QVariant& current)
         return QPixmap(stripResource());
     case QMetaType::QRect:
         return QRect(2 + index, 3, 40 + index, 12);
+    case QMetaType::QSize:
+        return QSize(30 + index, 11 + index % 5);
     default:
         return {};
     }
