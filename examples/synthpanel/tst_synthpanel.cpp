@@ -2,16 +2,23 @@
 // command lines, maps and forms fail with a message, automation starts and stops cleanly, and the
 // Edit actions copy, paste and reset the focused knob with undo.
 #include "automation.h"
+#include "envelopeview.h"
 #include "synthwindow.h"
 
 #include <orvelkit/binding/memproxy.h>
 #include <orvelkit/buttons/cpixmapswitcher.h>
 #include <orvelkit/fader/cfader.h>
 #include <orvelkit/knob/cdial.h>
+#include <orvelkit/labels/chotspotlabel.h>
+#include <orvelkit/labels/clabeldisplay.h>
+#include <orvelkit/labels/cnameeditor.h>
+#include <orvelkit/popup/cpopup.h>
+#include <orvelkit/popup/cpopupitem.h>
+#include <orvelkit/popup/cpopuplabel.h>
 #include <orvelkit/memory/referencememory.h>
 
 #include <QClipboard>
-#include <QComboBox>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QSet>
@@ -80,6 +87,7 @@ private slots:
     void badInputFailsWithAMessage();
     void automationStartsAndStops();
     void editActionsWorkOnTheFocusedControl();
+    void selectorsLabelsAndEditorsOfThePanel();
 };
 
 void TestSynthPanel::screenshotsFollowTheParameter_data()
@@ -94,9 +102,11 @@ void TestSynthPanel::screenshotsFollowTheParameter_data()
     QTest::newRow("fader") << 0 << "amp.sustain" << 0 << 127 << QStringList{"ampSustain"};
     QTest::newRow("radio buttons") << 0 << "osc1.waveform" << 0 << 3 << QStringList{"osc1WaveSaw", "osc1WaveSine"};
     QTest::newRow("on/off button") << 0 << "osc2.sync" << 0 << 1 << QStringList{"osc2Sync"};
+    QTest::newRow("popup") << 0 << "filter.type" << 0 << 2 << QStringList{"filterType"};
     QTest::newRow("lamp") << 0 << "voice.3" << 0 << 1 << QStringList{"voice3Lamp"};
     QTest::newRow("pull-down") << 1 << "lfo.shape" << 0 << 4 << QStringList{"lfoShape"};
     QTest::newRow("on/off row") << 1 << "lfo.destination" << 0 << 2 << QStringList{"lfoDestPitch", "lfoDestAmp"};
+    QTest::newRow("grouped popup") << 1 << "lfo.division" << 0 << 13 << QStringList{"lfoDivision"};
 }
 
 void TestSynthPanel::screenshotsFollowTheParameter()
@@ -262,7 +272,7 @@ void TestSynthPanel::editActionsWorkOnTheFocusedControl()
     QCOMPARE(osc1Level->size(), QSize(48, 48));
 
     // Nothing focused: nothing to act on.
-    panel->findChild<QComboBox*>(QStringLiteral("filterType"))->setFocus();
+    panel->findChild<QLineEdit*>(QStringLiteral("patchName"))->setFocus();
     QTRY_VERIFY(!window.currentControl());
     QVERIFY(!window.copyAction()->isEnabled());
     QVERIFY(!window.copyValue());
@@ -344,6 +354,98 @@ void TestSynthPanel::editActionsWorkOnTheFocusedControl()
     QVERIFY(panel->findChild<QWidget*>(QStringLiteral("lfoShape"))->isVisible());
     QVERIFY(window.showPage(0));
     QCOMPARE(header->getCurrentImageID(), 0);
+}
+
+void TestSynthPanel::selectorsLabelsAndEditorsOfThePanel()
+{
+    TReferenceMemory_Orvel memory;
+    QString error;
+    QWidget* panel = SynthWindow::loadPanel(memory, QStringLiteral(":/synthpanel/synthpanel.json"),
+                                            QStringLiteral(":/synthpanel/synthpanel.ui"), 1.0, &error);
+    QVERIFY2(panel, qPrintable(error));
+    SynthWindow window(&memory, panel);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto value = [&](const char* name) {
+        const auto param = memory.parameterByName(QLatin1String(name));
+        return param ? param->value : INT_MIN;
+    };
+
+    // The filter type popup lists the memory's table; a click on a cell writes that entry.
+    auto* filterType = panel->findChild<CPopup_Orvel*>(QStringLiteral("filterType"));
+    QVERIFY(filterType);
+    QCOMPARE(filterType->text(), QStringLiteral("LP 24"));
+    QTest::mousePress(filterType, Qt::LeftButton);
+    CPopupItem_Orvel* grid = filterType->PopupItem();
+    QVERIFY(grid);
+    QTRY_VERIFY(grid->isVisible());
+    QCOMPARE(grid->labels(), (QStringList{"LP 24", "LP 12", "Band", "HP 12"}));
+    // Two columns; grouped by the first letter, the low-pass types share a row.
+    QCOMPARE(grid->grid(), (QVector<QVector<int>>{{0, 1}, {2, -1}, {3, -1}}));
+    QTest::mouseClick(grid->cellAt(2), Qt::LeftButton);
+    QCOMPARE(value("filter.type"), 2);
+    QTRY_COMPARE(filterType->text(), QStringLiteral("Band"));
+    QTRY_VERIFY(!filterType->PopupItem());
+    window.undoAction()->trigger();
+    QCOMPARE(value("filter.type"), 0);
+    QTRY_COMPARE(filterType->text(), QStringLiteral("LP 24"));
+
+    // The knobs feed their value labels.
+    auto* cutoffValue = panel->findChild<CLabelDisplay_Orvel*>(QStringLiteral("filterCutoffValue"));
+    QVERIFY(cutoffValue);
+    memory.write(0, 2, 17, 127);
+    QTRY_COMPARE(cutoffValue->text(), QStringLiteral("20.0 kHz"));
+
+    // A fader's caption shows the value while the fader is held, its caption again afterwards;
+    // the fader's texts outside a drag (automation) leave the caption alone.
+    auto* attack = panel->findChild<CFader_Orvel*>(QStringLiteral("ampAttack"));
+    auto* attackValue = panel->findChild<CLabelDisplay_Orvel*>(QStringLiteral("ampAttackValue"));
+    auto* attackCaption = panel->findChild<CLabelDisplay_Orvel*>(QStringLiteral("ampAttackCaption"));
+    QVERIFY(attack && attackValue && attackCaption);
+    memory.write(0, 3, 32, 250);
+    QTRY_COMPARE(attackValue->text(), QStringLiteral("2.50 s"));
+    QCOMPARE(attackCaption->text(), QStringLiteral("ATTACK"));
+    const QPoint thumb = attack->sliderRect().center();
+    QTest::mousePress(attack, Qt::LeftButton, {}, thumb);
+    QVERIFY(attackCaption->text().endsWith(QLatin1String(" s")));
+    QCOMPARE(attackCaption->text(), attackValue->text());
+    QTest::mouseRelease(attack, Qt::LeftButton, {}, thumb);
+    QCOMPARE(attackCaption->text(), attackValue->text());
+    QTRY_COMPARE(attackCaption->text(), QStringLiteral("ATTACK"));
+
+    // A double click on the envelope caption opens the envelope view for channel 0.
+    auto* curve = panel->findChild<CHotspotLabel_Orvel*>(QStringLiteral("ampCurve"));
+    QVERIFY(curve);
+    QVERIFY(window.findChildren<EnvelopeView*>().isEmpty());
+    QTest::mouseDClick(curve, Qt::LeftButton, {}, curve->rect().center());
+    const QList<EnvelopeView*> views = window.findChildren<EnvelopeView*>();
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views.first()->property("channel").toInt(), 0);
+    QTRY_VERIFY(views.first()->isVisible());
+    QCOMPARE(views.first()->stages(), (QList<int>{value("amp.attack"), value("amp.decay"), value("amp.sustain"), value("amp.release")}));
+    memory.write(0, 3, 34, 0);
+    QTRY_COMPARE(views.first()->stages().at(2), 0);
+    views.first()->close(); // deletes itself
+
+    // The patch name: Return keeps the typed name, Escape brings the kept one back; characters
+    // outside the name set are refused.
+    auto* name = panel->findChild<CNameEditor_Orvel*>(QStringLiteral("patchName"));
+    QVERIFY(name);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    name->setFocus();
+    QTRY_VERIFY(name->hasFocus());
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Bass {1}"));
+    QCOMPARE(name->text(), QStringLiteral("Bass 1"));
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(window.patchName(), QStringLiteral("Bass 1"));
+    QVERIFY(window.windowTitle().startsWith(QLatin1String("Bass 1 - ")));
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral(" X"));
+    QTest::keyClick(name, Qt::Key_Escape);
+    QCOMPARE(name->text(), QStringLiteral("Bass 1"));
+    QCOMPARE(window.patchName(), QStringLiteral("Bass 1"));
 }
 
 QTEST_MAIN(TestSynthPanel)
