@@ -6,6 +6,7 @@
 #include "../fader/cfader.h"
 #include "../knob/cdial.h"
 #include "../menu/cpulldownmenu.h"
+#include "../sliders/ctextslider.h"
 #include "../status/ctabwidget.h"
 #include "../status/statedisplaywidget.h"
 
@@ -84,6 +85,12 @@ const QVector<Entry>& table()
                             "one parameter (namedAddress). Drag the thumb, use the wheel or the "
                             "keys, or type a number.",
                             QSize(40, 200)),
+        entry<CTextSlider_Orvel>("orvelkit/sliders/ctextslider.h", "slider", "Text slider",
+                                 "Shows a parameter's value (namedAddress) as text: a number with a "
+                                 "unit, a table name or a fixed label. Drag up or down over it, click "
+                                 "its upper or lower half, use the wheel or the keys, or double-click "
+                                 "to type a number (editable).",
+                                 QSize(48, 18)),
         entry<CPullDownMenu_Orvel>("orvelkit/menu/cpulldownmenu.h", "menu", "Pull-down menu",
                                    "Shows the chosen entry of a list (menuItemList, entries separated "
                                    "by ';') as text or as a row of an image strip, and opens a "
