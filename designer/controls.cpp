@@ -10,6 +10,7 @@
 #include "../labels/cnameeditor.h"
 #include "../menu/cpulldownmenu.h"
 #include "../popup/cpopup.h"
+#include "../sliders/ctextslider.h"
 #include "../status/ctabwidget.h"
 #include "../status/statedisplaywidget.h"
 
@@ -116,6 +117,12 @@ const QVector<Entry>& table()
                                  "common punctuation); each edit ends in acceptEdit() (Return, "
                                  "Enter, focus leaving) or abortEdit() (Escape).",
                                  QSize(100, 20)),
+        entry<CTextSlider_Orvel>("orvelkit/sliders/ctextslider.h", "slider", "Text slider",
+                                 "Shows a parameter's value (namedAddress) as text: a number with a "
+                                 "unit, a table name or a fixed label. Drag up or down over it, click "
+                                 "its upper or lower half, use the wheel or the keys, or double-click "
+                                 "to type a number (editable).",
+                                 QSize(48, 18)),
         entry<CPullDownMenu_Orvel>("orvelkit/menu/cpulldownmenu.h", "menu", "Pull-down menu",
                                    "Shows the chosen entry of a list (menuItemList, entries separated "
                                    "by ';') as text or as a row of an image strip, and opens a "

@@ -16,3 +16,7 @@ using QRangeControl = Qt3::RangeControl;
 #ifndef Q_MOC_RUN
 #  define CSlider CSlider_Orvel
 #endif
+
+#ifndef Q_MOC_RUN
+#  define CTextSlider CTextSlider_Orvel
+#endif
