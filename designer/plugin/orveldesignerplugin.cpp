@@ -2,6 +2,7 @@
 
 #include <orvelkit/binding/compat/widget.h>
 #include <orvelkit/designer/controls.h>
+#include <orvelkit/labels/clabeldisplay.h>
 
 #include <QDataStream>
 #include <QEvent>
@@ -99,6 +100,10 @@ bool OrvelDesignWatcher::eventFilter(QObject* watched, QEvent* event)
         if (now != m_signature) {
             m_signature = std::move(now);
             m_hooks->repeatPolish();
+            // A value label renders its face only on text, focus, enable and font changes; in
+            // Designer the strip and colours arrive after the text, so render it again here.
+            if (auto* label = qobject_cast<CLabelDisplay_Orvel*>(m_control))
+                label->updateErasePixmap(nullptr);
         }
     }
     return false;

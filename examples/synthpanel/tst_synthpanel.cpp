@@ -15,6 +15,7 @@
 #include <orvelkit/popup/cpopup.h>
 #include <orvelkit/popup/cpopupitem.h>
 #include <orvelkit/popup/cpopuplabel.h>
+#include <orvelkit/sliders/ctextslider.h>
 #include <orvelkit/memory/referencememory.h>
 
 #include <QClipboard>
@@ -106,6 +107,7 @@ void TestSynthPanel::screenshotsFollowTheParameter_data()
     QTest::newRow("lamp") << 0 << "voice.3" << 0 << 1 << QStringList{"voice3Lamp"};
     QTest::newRow("pull-down") << 1 << "lfo.shape" << 0 << 4 << QStringList{"lfoShape"};
     QTest::newRow("on/off row") << 1 << "lfo.destination" << 0 << 2 << QStringList{"lfoDestPitch", "lfoDestAmp"};
+    QTest::newRow("text slider") << 1 << "master.tune" << 4150 << 4650 << QStringList{"masterTune"};
     QTest::newRow("grouped popup") << 1 << "lfo.division" << 0 << 13 << QStringList{"lfoDivision"};
 }
 
@@ -389,6 +391,19 @@ void TestSynthPanel::selectorsLabelsAndEditorsOfThePanel()
     window.undoAction()->trigger();
     QCOMPARE(value("filter.type"), 0);
     QTRY_COMPARE(filterType->text(), QStringLiteral("LP 24"));
+
+    // A text slider follows a vertical drag, two pixels a step; the memory holds the result.
+    QVERIFY(window.showPage(1));
+    auto* transpose = panel->findChild<CTextSlider_Orvel*>(QStringLiteral("masterTranspose"));
+    QVERIFY(transpose);
+    QCOMPARE(transpose->text(), QStringLiteral("none"));
+    const QPoint middle = transpose->rect().center();
+    QTest::mousePress(transpose, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(transpose, middle - QPoint(0, 10));
+    QTest::mouseRelease(transpose, Qt::LeftButton, {}, middle - QPoint(0, 10));
+    QCOMPARE(value("master.transpose"), 5);
+    QCOMPARE(transpose->text(), QStringLiteral("+5 st"));
+    QVERIFY(window.showPage(0));
 
     // The knobs feed their value labels.
     auto* cutoffValue = panel->findChild<CLabelDisplay_Orvel*>(QStringLiteral("filterCutoffValue"));
