@@ -162,31 +162,18 @@ int CPopupItem::columnsNow() const
     return std::max(m_popupParent ? m_popupParent->columnsCount() : 12, 1);
 }
 
-int CPopupItem::nextDown(int position)
-{
-    if (m_grid.isEmpty())
-        return 0;
-    const int rows = m_grid.size();
-    const int cols = columnsNow();
-    QPoint place;
-    findGridPos(position, place);
-    int row = place.y();
-    int column = place.x();
-    for (int tries = 0; tries < rows; ++tries) {
-        if (++row >= rows) {
-            row = 0;
-            if (++column >= cols)
-                column = 0;
-        }
-        const int entry = entryAt(row, column);
-        if (entry >= 0)
-            return entry;
-    }
-    return -1;
-}
-
 int CPopupItem::nextUp(int position)
 {
+    return nextVertically(position, -1);
+}
+
+int CPopupItem::nextDown(int position)
+{
+    return nextVertically(position, 1);
+}
+
+int CPopupItem::nextVertically(int position, int step)
+{
     if (m_grid.isEmpty())
         return 0;
     const int rows = m_grid.size();
@@ -195,11 +182,17 @@ int CPopupItem::nextUp(int position)
     findGridPos(position, place);
     int row = place.y();
     int column = place.x();
+    // Past the last row the walk goes on at the top of the next column (upwards: at the bottom
+    // of the previous one), both wrapping round; at most one try per row.
     for (int tries = 0; tries < rows; ++tries) {
-        if (--row < 0) {
-            row = rows - 1;
-            if (--column < 0)
+        row += step;
+        if (row < 0 || row >= rows) {
+            row = step > 0 ? 0 : rows - 1;
+            column += step;
+            if (column < 0)
                 column = cols - 1;
+            else if (column >= cols)
+                column = 0;
         }
         const int entry = entryAt(row, column);
         if (entry >= 0)

@@ -97,6 +97,8 @@ private:
     int entryAt(int row, int column) const;
     // The button's columnsCount now (at least 1).
     int columnsNow() const;
+    // nextUp (step -1) and nextDown (step 1).
+    int nextVertically(int position, int step);
     // The highlight to `position`: hover look on the new cell, the old one back to its palette.
     void moveHighlight(int position);
 
