@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -122,4 +123,22 @@ inline bool key(QWidget* w, int k)
     QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &e);
     return e.isAccepted();
+}
+
+// How many pixels of the image have exactly this colour.
+inline int countColour(const QImage& image, const QColor& colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+// Shows the window and waits until it is the active one (so its children can take the focus).
+inline bool showActive(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
 }
