@@ -2,7 +2,9 @@
 
 #include "controls.h"
 
+#include "../binding/conveniences.h"
 #include "../binding/memproxy.h"
+#include "../memory/referencememory.h"
 
 #include <QFile>
 
@@ -34,6 +36,7 @@ QWidget* OrvelUiLoader::load(QIODevice* device, QWidget* parent)
 {
     m_error.clear();
     m_bound = 0;
+    m_conveniences = nullptr;
     if (!device) {
         m_error = QStringLiteral("no device to read the form from");
         return nullptr;
@@ -50,6 +53,14 @@ QWidget* OrvelUiLoader::load(QIODevice* device, QWidget* parent)
     if (m_memory) {
         m_bound = bindMemAPI(form, m_memory);
         refreshBoundControls(form);
+        if (m_conveniencesEnabled) {
+            QUndoStack* undo = nullptr;
+            if (auto* reference = dynamic_cast<TReferenceMemory_Orvel*>(m_memory))
+                undo = reference->undoStack();
+            m_conveniences = new TEditorConveniences_Orvel(undo, form);
+            m_conveniences->setObjectName(QStringLiteral("orvelkit-conveniences"));
+            m_conveniences->attachAll(form);
+        }
     }
     return form;
 }
@@ -74,6 +85,7 @@ QWidget* OrvelUiLoader::load(const QString& fileName, QWidget* parent)
     if (!file.open(QIODevice::ReadOnly)) {
         m_error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         m_bound = 0;
+        m_conveniences = nullptr;
         return nullptr;
     }
     QWidget* form = load(&file, parent);
@@ -99,4 +111,19 @@ QStringList OrvelUiLoader::availableWidgets() const
 int OrvelUiLoader::boundControlCount() const
 {
     return m_bound;
+}
+
+void OrvelUiLoader::setEditorConveniencesEnabled(bool on)
+{
+    m_conveniencesEnabled = on;
+}
+
+bool OrvelUiLoader::editorConveniencesEnabled() const
+{
+    return m_conveniencesEnabled;
+}
+
+TEditorConveniences_Orvel* OrvelUiLoader::editorConveniences() const
+{
+    return m_conveniences.data();
 }

@@ -7,16 +7,20 @@
 // with no Designer plug-in and no plug-in path; other classes go to QUiLoader as usual. Once the
 // form's properties are applied, every parameter-bound control in it is attached to the memory
 // given here (bindMemAPI) and refreshed once from it, so the panel shows the memory's values and
-// follows it at once. See docs/designer.md.
+// follows it at once. The loader also attaches editor conveniences to those controls (Ctrl-click
+// reset, a context menu, clipboard copy and paste; docs/conveniences.md) unless switched off with
+// setEditorConveniencesEnabled(false). See docs/designer.md.
 #pragma once
 
 #include "../binding/orvelkit_global.h"
 
+#include <QPointer>
 #include <QString>
 #include <QUiLoader>
 
 class IMemAPI;
 class QIODevice;
+class TEditorConveniences_Orvel;
 
 class ORVELKIT_EXPORT OrvelUiLoader : public QUiLoader
 {
@@ -40,6 +44,15 @@ public:
     // How many parameter-bound controls the last load() bound to the memory.
     int boundControlCount() const;
 
+    // Editor conveniences for the forms loaded from now on (on by default): a form loaded with a
+    // memory gets one TEditorConveniences_Orvel, a child of the form, attached to every bound
+    // control in it (and to those added to the form later). Its undo entries use the memory's
+    // undo stack when the memory is a TReferenceMemory_Orvel.
+    void setEditorConveniencesEnabled(bool on);
+    bool editorConveniencesEnabled() const;
+    // The conveniences of the last form loaded (null when off, unbound, or the form is gone).
+    TEditorConveniences_Orvel* editorConveniences() const;
+
     QWidget* createWidget(const QString& className, QWidget* parent = nullptr,
                           const QString& name = QString()) override;
 
@@ -49,4 +62,6 @@ private:
     IMemAPI* m_memory = nullptr;
     QString m_error;
     int m_bound = 0;
+    bool m_conveniencesEnabled = true;
+    QPointer<TEditorConveniences_Orvel> m_conveniences;
 };
