@@ -486,15 +486,22 @@ void COnOffButton::reloadImage()
         return; // a strip smaller than its grid has no cells
     const qreal ratio = strip.devicePixelRatio();
 
+    // The base picture in the strip's device pixels: a picture of another ratio is scaled
+    // (nearest pixel) so that both keep their logical sizes on the canvas.
+    QPixmap base = m_pixmap;
+    if (!base.isNull() && base.devicePixelRatio() != ratio && base.devicePixelRatio() > 0) {
+        const QSize device = (QSizeF(base.size()) * (ratio / base.devicePixelRatio())).toSize();
+        base = device.isEmpty() ? QPixmap() : base.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+
     QSize size(w, h);
     QPixmap canvas;
-    if (!m_pixmap.isNull()) {
-        size = QSize(std::max(w, m_pixmap.width()), std::max(h, m_pixmap.height()));
+    if (!base.isNull()) {
+        size = QSize(std::max(w, base.width()), std::max(h, base.height()));
         canvas = QPixmap(size);
         canvas.fill(Qt::transparent);
         QPainter p(&canvas);
         p.setCompositionMode(QPainter::CompositionMode_Source);
-        QPixmap base = m_pixmap;
         base.setDevicePixelRatio(1.0);
         p.drawPixmap(0, 0, base);
         p.end();
@@ -633,6 +640,13 @@ void COnOffButton::polish()
     }
     reloadImage();
     updateErasePixmap(nullptr);
+}
+
+void COnOffButton::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
 }
 
 bool COnOffButton::event(QEvent* e)

@@ -176,6 +176,7 @@ protected:
     void emitStateChanged(int state) override;
     bool event(QEvent* e) override;
     void polish() override;
+    void devicePixelRatioChange() override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;

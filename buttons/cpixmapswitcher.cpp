@@ -75,6 +75,13 @@ void CPixmapSwitcher::polish()
     updateDimensions();
 }
 
+void CPixmapSwitcher::devicePixelRatioChange()
+{
+    // The palette row was rendered at the old ratio.
+    if (m_usesPalleteBitmap && m_currentImage >= 0 && m_currentImage < m_nSubImages)
+        applyPaletteRow();
+}
+
 int CPixmapSwitcher::setCurrentImage(int id)
 {
     // Negative ids from outside are ignored like ids past the last row.
@@ -82,25 +89,34 @@ int CPixmapSwitcher::setCurrentImage(int id)
         return -1;
     m_currentImage = id;
     if (m_usesPalleteBitmap) {
-        const QPixmap& strip = m_combinedImage;
-        const int h = strip.height() / m_nSubImages;
-        if (strip.width() > 0 && h > 0) {
-            QPixmap row(strip.width(), h);
-            row.fill(Qt::transparent);
-            row.setDevicePixelRatio(strip.devicePixelRatio());
-            QPainter p(&row);
-            NS_Utilities::drawPartialPixmap(p, QPoint(0, id), strip, QSize(1, m_nSubImages), nullptr);
-            p.end();
-            QPalette pal = palette();
-            pal.setBrush(backgroundRole(), QBrush(row));
-            setPalette(pal);
-            setAutoFillBackground(true);
-        }
+        applyPaletteRow();
     } else {
         update();
     }
     emit indexChanged(m_currentImage);
     return -1;
+}
+
+void CPixmapSwitcher::applyPaletteRow()
+{
+    const QPixmap& strip = m_combinedImage;
+    const int h = strip.height() / m_nSubImages;
+    // The row is rendered at the widget's ratio: a texture brush is tiled in the device's
+    // pixels, so a row of another ratio would show at the wrong scale. A row of no logical
+    // size (a tiny strip of a high ratio) shows nothing new.
+    const qreal ratio = strip.devicePixelRatio() > 0 ? strip.devicePixelRatio() : 1.0;
+    QPixmap row;
+    if (strip.width() > 0 && h > 0)
+        row = Qt3::createFacePixmap(this, QSizeF(strip.width() / ratio, h / ratio).toSize());
+    if (!row.isNull()) {
+        QPainter p(&row);
+        NS_Utilities::drawPartialPixmap(p, QPoint(0, m_currentImage), strip, QSize(1, m_nSubImages), nullptr);
+        p.end();
+        QPalette pal = palette();
+        pal.setBrush(backgroundRole(), QBrush(row));
+        setPalette(pal);
+        setAutoFillBackground(true);
+    }
 }
 
 void CPixmapSwitcher::toggleImage()

@@ -66,10 +66,14 @@ signals:
 
 protected:
     void polish() override;
+    void devicePixelRatioChange() override;
     void mousePressEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    // The palette-bitmap mode: the current row as the background brush.
+    void applyPaletteRow();
+
     QPixmap m_combinedImage;
     int m_currentImage = 0;
     int m_nSubImages = 1;

@@ -336,6 +336,13 @@ void CFader::polish()
     emit_textualValueChange();
 }
 
+void CFader::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void CFader::paintEvent(QPaintEvent*)
 {
     QPainter p(this);

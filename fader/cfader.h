@@ -107,6 +107,7 @@ protected:
     void repaintScreenPrimitive(QPainter& p);
 
     void polish() override;
+    void devicePixelRatioChange() override;
     void paintEvent(QPaintEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;

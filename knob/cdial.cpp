@@ -502,6 +502,13 @@ void CDial::polish()
     }
 }
 
+void CDial::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void CDial::paintEvent(QPaintEvent* e)
 {
     paintFaceFor(e);

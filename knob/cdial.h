@@ -162,6 +162,7 @@ protected:
     void repaintScreenPrimitive(QPainter& p);
 
     void polish() override;
+    void devicePixelRatioChange() override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;

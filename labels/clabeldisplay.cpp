@@ -260,6 +260,13 @@ void CLabelDisplay::polish()
     setBackgroundOrigin(Qt3::WidgetOrigin);
 }
 
+void CLabelDisplay::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void CLabelDisplay::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (!m_editable) {

@@ -105,6 +105,7 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void polish() override;
+    void devicePixelRatioChange() override;
     void enabledChange(bool oldEnabled) override;
     void windowActivationChange(bool oldActive) override;
     void fontChange(const QFont& oldFont) override;

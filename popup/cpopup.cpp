@@ -499,6 +499,13 @@ void CPopup::polish()
     setBackgroundOrigin(Qt3::WidgetOrigin);
 }
 
+void CPopup::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void CPopup::focusInEvent(QFocusEvent* e)
 {
     COnOffButton::focusOutEvent(e);

@@ -167,6 +167,7 @@ signals:
 
 protected:
     void polish() override;
+    void devicePixelRatioChange() override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;

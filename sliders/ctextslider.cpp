@@ -352,6 +352,13 @@ void CTextSlider::polish()
     updateErasePixmap(nullptr);
 }
 
+void CTextSlider::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void CTextSlider::enabledChange(bool)
 {
     updateErasePixmap(nullptr);

@@ -169,6 +169,7 @@ protected:
     virtual void repaintScreen(const QRect* rect = nullptr);
 
     void polish() override;
+    void devicePixelRatioChange() override;
     void enabledChange(bool oldEnabled) override;
     void windowActivationChange(bool oldActive) override;
     void mousePressEvent(QMouseEvent* e) override;

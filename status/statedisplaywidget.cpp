@@ -153,6 +153,13 @@ void StateDisplayWidget::polish()
     updateErasePixmap(nullptr);
 }
 
+void StateDisplayWidget::devicePixelRatioChange()
+{
+    // The face was rendered at the old ratio.
+    if (hasErasePixmap())
+        updateErasePixmap(nullptr);
+}
+
 void StateDisplayWidget::paintEvent(QPaintEvent* e)
 {
     if (hasErasePixmap()) {

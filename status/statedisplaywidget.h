@@ -88,6 +88,7 @@ public:
 
 protected:
     void polish() override;
+    void devicePixelRatioChange() override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;

@@ -5,7 +5,8 @@
 
 namespace Qt3 {
 
-WidgetHooks::WidgetHooks(QWidget* self) : m_self(self), m_lastFont(self->font())
+WidgetHooks::WidgetHooks(QWidget* self)
+    : m_self(self), m_lastFont(self->font()), m_ratio(self->devicePixelRatioF())
 {
 }
 
@@ -113,6 +114,21 @@ void WidgetHooks::styleChange()
 {
     m_self->update();
     m_self->updateGeometry();
+}
+
+void WidgetHooks::devicePixelRatioChange()
+{
+}
+
+void WidgetHooks::deliverScreenChange()
+{
+    // Qt sends the screen change to every widget of a window that moved to another screen;
+    // only a change of ratio needs new faces.
+    const qreal ratio = m_self->devicePixelRatioF();
+    if (qFuzzyCompare(ratio, m_ratio))
+        return;
+    m_ratio = ratio;
+    devicePixelRatioChange();
 }
 
 void WidgetHooks::deliverPolish()

@@ -93,10 +93,15 @@ protected:
     virtual void fontChange(const QFont& oldFont);
     // After the widget's style changed. The default repaints and updates the geometry.
     virtual void styleChange();
+    // After the widget moved to a screen of another device pixel ratio (devicePixelRatioF() is
+    // the new one). A control that renders a face or a texture at the widget's ratio renders it
+    // again here, so that it stays crisp. The default does nothing.
+    virtual void devicePixelRatioChange();
 
     // ---- event routing, called by Qt3::Widget<Base> ----
     void deliverPolish();
     void deliverChange(QEvent::Type type);
+    void deliverScreenChange();
     void paintFaceFor(const QPaintEvent* event);
 
 private:
@@ -106,6 +111,7 @@ private:
     QPixmap m_face;
     QFont m_lastFont;
     BackgroundOrigin m_origin = WidgetOrigin;
+    qreal m_ratio = 1.0; // the device pixel ratio at construction or the last screen change
     bool m_polished = false;
     bool m_opaqueSetByFace = false;
 };
@@ -144,6 +150,11 @@ protected:
             // The hook runs before the base forwards the event to the children (Qt 3 order).
             windowActivationChange(e->type() != QEvent::WindowActivate);
             return Base::event(e);
+        case QEvent::ScreenChangeInternal: {
+            const bool result = Base::event(e);
+            deliverScreenChange();
+            return result;
+        }
         default:
             return Base::event(e);
         }
