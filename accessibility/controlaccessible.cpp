@@ -504,10 +504,13 @@ private:
     void watch()
     {
         QWidget* w = control();
-        m_announced = displayText();
         if (m_kind == Kind::Popup || m_kind == Kind::Label || m_kind == Kind::Lamp) {
+            // These texts are the controls' own (no memory call): compare them at each paint.
+            // Other kinds are not read here: a knob's or fader's text would ask the memory, and
+            // making an interface must not add memory calls.
+            m_announced = displayText();
             m_watcher = std::make_unique<ChangeWatcher>([this] {
-                if (displayText() != m_announced)
+                if (announcing() && displayText() != m_announced)
                     announce();
             });
             w->installEventFilter(m_watcher.get());
