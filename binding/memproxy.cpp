@@ -279,8 +279,8 @@ void TMemProxy_Orvel::setDisabledUI(bool on)
 
 // ---------------------------------------------------------------------------------------------
 
-TMemSilentHelper::TMemSilentHelper(quint8& silentCounter, int operation)
-    : m_silent(silentCounter), m_raised(raisesFor(operation))
+TMemSilentHelper::TMemSilentHelper(quint8& silentCounter, int operation, const QObject* owner)
+    : m_silent(silentCounter), m_raised(raisesFor(operation)), m_owned(owner != nullptr), m_owner(owner)
 {
     if (m_raised)
         ++m_silent;
@@ -288,7 +288,8 @@ TMemSilentHelper::TMemSilentHelper(quint8& silentCounter, int operation)
 
 TMemSilentHelper::~TMemSilentHelper()
 {
-    if (m_raised)
+    // A deleted owner took the counter with it.
+    if (m_raised && (!m_owned || m_owner))
         --m_silent;
 }
 

@@ -172,10 +172,13 @@ private:
 // operation 0 (memory changed) and 3 (copy) the counter is raised, so nothing is written back;
 // for a reset (1, 4) or a paste (2) it stays as it is, so the control's ordinary write-back path
 // stores the applied value as an undoable edit.
+//
+// With `owner` (the control the counter belongs to), the counter is lowered only while the owner
+// still exists: a receiver of the signals the applied value raises may delete the control.
 class ORVELKIT_EXPORT TMemSilentHelper
 {
 public:
-    TMemSilentHelper(quint8& silent, int operation);
+    TMemSilentHelper(quint8& silent, int operation, const QObject* owner = nullptr);
     ~TMemSilentHelper();
     TMemSilentHelper(const TMemSilentHelper&) = delete;
     TMemSilentHelper& operator=(const TMemSilentHelper&) = delete;
@@ -184,6 +187,8 @@ public:
 private:
     quint8& m_silent;
     bool m_raised;
+    bool m_owned;
+    QPointer<const QObject> m_owner;
 };
 
 // Asks `api` to call proxy->process(nullptr, 0, 0) again on the GUI thread. Safe from any thread;

@@ -83,7 +83,7 @@ void CFader::process(const Q_UINT8* data, int operation, Q_UINT32)
     applyMemoryRange([this](int min, int max) { setRange(min, max); });
     int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
     v = valueForOperation(data, operation, v, true);
-    TMemSilentHelper guard(silent, operation);
+    TMemSilentHelper guard(silent, operation, this);
     // An unchanged value emits nothing; a changed one goes on through valueChange().
     setValue(v);
 }

@@ -158,20 +158,28 @@ void CDial::process(const Q_UINT8* data, int operation, Q_UINT32 extra)
         return;
     }
     setWidgetShowState(this);
+    // Receivers of the signals below may delete the knob: stop touching it once it is gone.
+    const QPointer<CDial> self(this);
     applyMemoryRange([this](int min, int max) { setRange(min, max); });
+    if (!self || !api)
+        return;
     int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
     v = valueForOperation(data, operation, v, true);
 
-    TMemSilentHelper guard(silent, operation);
+    TMemSilentHelper guard(silent, operation, this);
     if (v != value()) {
         setValue(v);
     } else if (d->altModeChanged || d->fxValueTransform) {
         d->altModeChanged = 0;
         valueChange();
     }
+    if (!self)
+        return;
     if (extra != 1 && InterlockedExchangeAdd(&d->pendingEmits, 0) <= 0)
         return;
     emitValueChanges(false);
+    if (!self)
+        return;
     // Leave only the notices that arrived while this refresh ran.
     const long seen = InterlockedExchangeAdd(&d->pendingEmits, 0);
     InterlockedExchangeAdd(&d->pendingEmits, -seen);

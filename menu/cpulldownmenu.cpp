@@ -116,7 +116,7 @@ void CPullDownMenu::process(const Q_UINT8* data, int operation, Q_UINT32)
     // 1 default, 2 paste, 3 copy; 4 (alternative default) and the rest keep the memory's value.
     value = valueForOperation(data, operation, value, false);
 
-    TMemSilentHelper guard(silent, operation);
+    TMemSilentHelper guard(silent, operation, this);
     const qint64 position = qint64(value) - pd->valueOffset;
     const int count = pd->items.size();
     if (position < 0 || position >= count)

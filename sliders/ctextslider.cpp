@@ -157,15 +157,9 @@ void CTextSlider::process(const Q_UINT8* data, int operation, Q_UINT32)
         return;
     int v = api->currentValue(addrHigh, addrMid, addrLow, 0, 0);
     v = valueForOperation(data, operation, v, false);
-    // The counter is raised as TMemSilentHelper raises it, but lowered only while the control
-    // still exists: a slot connected to valueChanged may delete it.
-    const QPointer<CTextSlider> self(this);
-    const bool raise = TMemSilentHelper::raisesFor(operation);
-    if (raise)
-        ++silent;
+    // A slot connected to valueChanged may delete the control: the guard then leaves the counter.
+    TMemSilentHelper guard(silent, operation, this);
     setValue(v);
-    if (self && raise)
-        --silent;
 }
 
 void CTextSlider::valueChange()

@@ -282,6 +282,21 @@ private slots:
         delete rig.knob.data();
         QCoreApplication::sendPostedEvents(CAppServer::MS());
         QCOMPARE(rig.log.count(), 6);
+
+        // A receiver that deletes the knob in the middle of a refresh (a new value, or the
+        // requested emission of an unchanged one): the refresh stops there (ASan checks the rest).
+        for (const bool newValue : {true, false}) {
+            Rig doomed;
+            if (newValue) {
+                doomed.memory.setParameter(1, 2, 3, {0, 127, 90, 10, {}, true});
+                QObject::connect(doomed.knob, &QDial::valueChanged, doomed.knob, [&doomed] { delete doomed.knob.data(); });
+            } else {
+                QObject::connect(doomed.knob, &CDial_Orvel::memoryAPIValueChange, doomed.knob,
+                                 [&doomed] { delete doomed.knob.data(); });
+            }
+            doomed.knob->process(nullptr, 0, 1);
+            QVERIFY(!doomed.knob);
+        }
     }
 
     void userEditsWriteBack()
