@@ -3,15 +3,18 @@
 // the reference parameter memory. See README.md beside this file.
 //
 //   orvelkit_synthpanel [--set name=value]... [--automate] [--page n] [--screenshot file.png]
-//                       [--print-geometry] [--map file.json] [--form file.ui]
+//                       [--print-geometry] [--context-menu control] [--map file.json] [--form file.ui]
 #include "synthwindow.h"
 
+#include <orvelkit/binding/conveniences.h>
 #include <orvelkit/binding/memproxy.h>
 #include <orvelkit/memory/referencememory.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QStyleFactory>
@@ -105,6 +108,35 @@ void printGeometry(SynthWindow& window)
     std::fflush(stdout);
 }
 
+// Opens the context menu of control `name` at its centre. False, with a message, when the panel
+// has no such bound control.
+bool openContextMenu(SynthWindow& window, const QString& name)
+{
+    QWidget* control = window.panel()->findChild<QWidget*>(name);
+    auto* conveniences = window.panel()->findChild<TEditorConveniences_Orvel*>();
+    if (!control || !memProxyOf(control) || !conveniences
+        || !conveniences->openContextMenu(control, control->mapToGlobal(control->rect().center()))) {
+        fail(QStringLiteral("--context-menu %1: no bound control of that name on the panel").arg(name));
+        return false;
+    }
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    return true;
+}
+
+// The window as it shows, with an open context menu (a window of its own) drawn where it is.
+QPixmap grabWithMenu(SynthWindow& window)
+{
+    QPixmap shot = window.grab();
+    auto* conveniences = window.panel()->findChild<TEditorConveniences_Orvel*>();
+    QMenu* menu = conveniences ? conveniences->menu() : nullptr;
+    if (menu && menu->isVisible()) {
+        QPainter p(&shot);
+        p.drawPixmap(menu->pos() - window.mapToGlobal(QPoint(0, 0)), menu->grab());
+    }
+    return shot;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,7 +163,10 @@ int main(int argc, char** argv)
                                         QStringLiteral("file.ui"), QStringLiteral(":/synthpanel/synthpanel.ui"));
     const QCommandLineOption pageOption(QStringLiteral("page"), QStringLiteral("Show page n of the panel (0: the first)."),
                                         QStringLiteral("n"), QStringLiteral("0"));
-    cli.addOptions({setOption, automateOption, pageOption, shotOption, geometryOption, mapOption, formOption});
+    const QCommandLineOption menuOption(QStringLiteral("context-menu"),
+                                        QStringLiteral("Open the context menu of a control before the screenshot."),
+                                        QStringLiteral("control"));
+    cli.addOptions({setOption, automateOption, pageOption, shotOption, geometryOption, menuOption, mapOption, formOption});
     cli.process(app);
 
     // The memory outlives the window (declared first): the window stops the automation thread
@@ -163,11 +198,13 @@ int main(int argc, char** argv)
     }
 
     settle(window);
+    if (cli.isSet(menuOption) && !openContextMenu(window, cli.value(menuOption)))
+        return 2;
     if (cli.isSet(geometryOption))
         printGeometry(window);
     if (cli.isSet(shotOption)) {
         const QString file = cli.value(shotOption);
-        if (!window.grab().save(file, "PNG")) {
+        if (!grabWithMenu(window).save(file, "PNG")) {
             fail(QStringLiteral("cannot write the screenshot to %1").arg(file));
             return 1;
         }

@@ -3,8 +3,8 @@
 #include "automation.h"
 #include "envelopeview.h"
 
+#include <orvelkit/binding/conveniences.h>
 #include <orvelkit/binding/memproxy.h>
-#include <orvelkit/binding/records.h>
 #include <orvelkit/designer/orveluiloader.h>
 #include <orvelkit/fader/cfader.h>
 #include <orvelkit/labels/chotspotlabel.h>
@@ -16,14 +16,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDataStream>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMetaProperty>
-#include <QMimeData>
 #include <QPixmap>
 #include <QStatusBar>
 #include <QTabBar>
@@ -34,8 +32,6 @@
 
 #include <algorithm>
 #include <memory>
-
-const char* const SynthWindow::ParameterMimeType = "application/x-orvelkit-parameter";
 
 namespace {
 
@@ -149,6 +145,7 @@ SynthWindow::SynthWindow(TReferenceMemory_Orvel* memory, QWidget* panel, QWidget
     wireDragCaptions();
     wireEditorOpener();
     wirePatchName();
+    wireContextMenus();
     updateEditActions();
     showCurrent();
     showAutomationState();
@@ -283,6 +280,24 @@ QList<QWidget*> SynthWindow::boundControls() const
     return controls;
 }
 
+void SynthWindow::wireContextMenus()
+{
+    // The form loader attached the editor conveniences to the panel: Ctrl-click resets, the
+    // right button opens a menu. The status bar reports what they did, like the Edit menu.
+    auto* conveniences = m_panel->findChild<TEditorConveniences_Orvel*>();
+    if (!conveniences)
+        return;
+    connect(conveniences, &TEditorConveniences_Orvel::valueCopied, this, [this](QWidget* control, const QString& text) {
+        statusBar()->showMessage(QStringLiteral("Copied %1: %2").arg(labelOf(memProxyOf(control)), text), 3000);
+    });
+    connect(conveniences, &TEditorConveniences_Orvel::valueReset, this, [this](QWidget* control, int operation) {
+        statusBar()->showMessage(QStringLiteral("%1 reset to its %2default")
+                                     .arg(labelOf(memProxyOf(control)),
+                                          operation == 4 ? QStringLiteral("alternative ") : QString()),
+                                 3000);
+    });
+}
+
 void SynthWindow::wireDragCaptions()
 {
     for (CFader_Orvel* fader : m_panel->findChildren<CFader_Orvel*>()) {
@@ -366,9 +381,8 @@ TMemProxy_Orvel* SynthWindow::currentProxy() const
 void SynthWindow::updateEditActions()
 {
     const bool bound = currentProxy() != nullptr;
-    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
     m_copy->setEnabled(bound);
-    m_paste->setEnabled(bound && clip && clip->hasFormat(QLatin1String(ParameterMimeType)));
+    m_paste->setEnabled(bound && TEditorConveniences_Orvel::clipboardHasRecord());
     m_reset->setEnabled(bound);
     m_altReset->setEnabled(bound);
 }
@@ -428,18 +442,9 @@ bool SynthWindow::copyValue()
     TMemProxy_Orvel* proxy = currentProxy();
     if (!proxy)
         return false;
-    QByteArray record;
-    {
-        QDataStream stream(&record, QIODevice::WriteOnly);
-        proxy->process(reinterpret_cast<const Q_UINT8*>(&stream), 3, 0);
-    }
-    if (record.isEmpty())
-        return false;
     const QString text = displayText(proxy);
-    auto* data = new QMimeData;
-    data->setData(QLatin1String(ParameterMimeType), record);
-    data->setText(text);
-    QGuiApplication::clipboard()->setMimeData(data);
+    if (!TEditorConveniences_Orvel::copyToClipboard(proxy, text))
+        return false;
     statusBar()->showMessage(QStringLiteral("Copied %1: %2").arg(labelOf(proxy), text), 3000);
     return true;
 }
@@ -447,25 +452,21 @@ bool SynthWindow::copyValue()
 bool SynthWindow::pasteValue()
 {
     TMemProxy_Orvel* proxy = currentProxy();
-    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-    if (!proxy || !clip || !clip->hasFormat(QLatin1String(ParameterMimeType)))
+    if (!proxy)
         return false;
-    const QByteArray record = clip->data(QLatin1String(ParameterMimeType));
-    qint16 high = 0, mid = 0, low = 0;
-    qint32 value = 0;
-    if (!TParamInfoReader_Orvel::decode(record, high, mid, low, value)) {
+    switch (TEditorConveniences_Orvel::pasteFromClipboard(proxy)) {
+    case TEditorConveniences_Orvel::Pasted:
+        showCurrent();
+        return true;
+    case TEditorConveniences_Orvel::CorruptRecord:
         statusBar()->showMessage(QStringLiteral("The clipboard's parameter record is damaged"), 3000);
         return false;
-    }
-    if (!proxy->api->acceptsRecord(proxy->addrHigh, proxy->addrMid, low, 0)) {
+    case TEditorConveniences_Orvel::RejectedRecord:
         statusBar()->showMessage(QStringLiteral("A value of this kind does not fit %1").arg(labelOf(proxy)), 3000);
         return false;
+    default:
+        return false;
     }
-    // The control reads the record itself and writes the value back as an undoable edit.
-    QDataStream stream(record);
-    proxy->process(reinterpret_cast<const Q_UINT8*>(&stream), 2, 0);
-    showCurrent();
-    return true;
 }
 
 bool SynthWindow::resetValue()
@@ -481,9 +482,8 @@ bool SynthWindow::resetToAlternative()
 bool SynthWindow::reset(int operation)
 {
     TMemProxy_Orvel* proxy = currentProxy();
-    if (!proxy)
+    if (!proxy || !TEditorConveniences_Orvel::resetParameter(proxy, operation == 4 ? 1 : 0))
         return false;
-    proxy->process(nullptr, operation, 0);
     showCurrent();
     return true;
 }

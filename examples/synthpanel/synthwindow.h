@@ -23,9 +23,6 @@ class SynthWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // The clipboard format of one parameter: a copy record (docs/records.md).
-    static const char* const ParameterMimeType;
-
     // Loads the parameter map into `memory`, then the form (both may be ":/resource" paths),
     // with every control bound to the memory. Returns the panel, or null with *error saying what
     // is wrong: the map's problems, the form's, or the controls whose address names no
@@ -64,7 +61,9 @@ public:
 
 public slots:
     // Each works on currentControl() and returns whether it did anything.
-    // Copy: the parameter's record (process operation 3) and its display text to the clipboard.
+    // They use the library's editor conveniences (docs/conveniences.md), as the panel's context
+    // menus do. Copy: the parameter's record (process operation 3) and its display text to the
+    // clipboard under TEditorConveniences_Orvel::MimeType.
     bool copyValue();
     // Paste: the clipboard's record into the control (operation 2); the memory decides whether
     // it fits (a value of the same parameter, or of the same parameter of another oscillator).
@@ -85,6 +84,8 @@ private:
     // Fader captions show the fader's value while it is dragged and their caption again 700 ms
     // after the release (the value labels' alternative display).
     void wireDragCaptions();
+    // Status-bar messages for the panel's context menus and Ctrl-click resets.
+    void wireContextMenus();
     // The envelope caption opens the envelope view through the memory's editor factory.
     void wireEditorOpener();
     // The name editor: Return or leaving keeps the name (in the title), Escape restores it.

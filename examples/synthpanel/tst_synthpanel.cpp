@@ -5,6 +5,7 @@
 #include "envelopeview.h"
 #include "synthwindow.h"
 
+#include <orvelkit/binding/conveniences.h>
 #include <orvelkit/binding/memproxy.h>
 #include <orvelkit/buttons/cpixmapswitcher.h>
 #include <orvelkit/fader/cfader.h>
@@ -20,6 +21,8 @@
 
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
 #include <QMimeData>
 #include <QProcess>
 #include <QSet>
@@ -188,6 +191,7 @@ void TestSynthPanel::badInputFailsWithAMessage()
         {{QStringLiteral("--map"), dir.filePath(QStringLiteral("missing.json"))}, QStringLiteral("missing.json")},
         {{QStringLiteral("--form"), misnamedForm}, QStringLiteral("filterResonance: namedAddress \"filter.resonanse\"")},
         {{QStringLiteral("--form"), brokenForm}, QStringLiteral("broken.ui")},
+        {{QStringLiteral("--context-menu"), QStringLiteral("filterCutof")}, QStringLiteral("no bound control")},
     };
     for (const Case& c : cases) {
         const Run run = runDemo(c.args + QStringList{QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png"))});
@@ -287,7 +291,7 @@ void TestSynthPanel::editActionsWorkOnTheFocusedControl()
     QVERIFY(window.copyAction()->isEnabled());
     QTest::keyClick(osc1Level, Qt::Key_C, Qt::ControlModifier); // the shortcut reaches the action past the knob
     const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
-    QVERIFY(clip && clip->hasFormat(QLatin1String(SynthWindow::ParameterMimeType)));
+    QVERIFY(clip && clip->hasFormat(QLatin1String(TEditorConveniences_Orvel::MimeType)));
     QCOMPARE(clip->text(), QStringLiteral("26%"));
     QVERIFY(window.pasteAction()->isEnabled());
 
@@ -313,10 +317,10 @@ void TestSynthPanel::editActionsWorkOnTheFocusedControl()
     const int cutoffBefore = value("filter.cutoff");
     QVERIFY(!window.pasteValue());
     QCOMPARE(value("filter.cutoff"), cutoffBefore);
-    QByteArray damaged = clip->data(QLatin1String(SynthWindow::ParameterMimeType));
+    QByteArray damaged = clip->data(QLatin1String(TEditorConveniences_Orvel::MimeType));
     damaged[13] = char(damaged[13] ^ 0x55);
     auto* data = new QMimeData;
-    data->setData(QLatin1String(SynthWindow::ParameterMimeType), damaged);
+    data->setData(QLatin1String(TEditorConveniences_Orvel::MimeType), damaged);
     QGuiApplication::clipboard()->setMimeData(data);
     osc1Level->setFocus();
     QTRY_COMPARE(window.currentControl(), osc1Level);
@@ -344,6 +348,30 @@ void TestSynthPanel::editActionsWorkOnTheFocusedControl()
     QTRY_COMPARE(window.currentControl(), sustain);
     QVERIFY(window.copyValue());
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("79%"));
+
+    // The panel's context menu (the form loader attaches it): a right click on a knob offers its
+    // entries; Reset to Default goes through the knob and is undoable; a Ctrl-click resets too.
+    memory.write(0, 2, 17, 7);
+    QTest::mouseClick(cutoff, Qt::RightButton, {}, cutoff->rect().center());
+    QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QStringList entries;
+    QAction* resetEntry = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        entries << action->text();
+        if (action->text() == QLatin1String("Reset to Default"))
+            resetEntry = action;
+    }
+    QCOMPARE(entries.mid(0, 4), (QStringList{"Copy Value", "Paste Value", "Reset to Default", "Reset to Alternative Default"}));
+    QVERIFY(entries.size() == 6 && entries[4].startsWith(QLatin1String("Undo")) && entries[5].startsWith(QLatin1String("Redo")));
+    resetEntry->trigger();
+    QCOMPARE(value("filter.cutoff"), param->defaultValue);
+    QVERIFY(window.statusBar()->currentMessage().contains(QLatin1String("Filter Cutoff reset")));
+    memory.write(0, 2, 17, 7);
+    QTest::mouseClick(cutoff, Qt::LeftButton, Qt::ControlModifier, cutoff->rect().center());
+    QCOMPARE(value("filter.cutoff"), param->defaultValue);
 
     // The image header switches the pages (the tab widget's own bar is hidden), and back.
     auto* header = panel->findChild<CPixmapSwitcher_Orvel*>(QStringLiteral("pageTabs"));
