@@ -563,14 +563,7 @@ void COnOffButton::updateErasePixmap(QPixmap*)
         setErasePixmap(staticPixmap());
         return;
     }
-    QPixmap face = Qt3::createFacePixmap(this, size());
-    QPainter p(&face);
-    p.setFont(font());
-    p.setPen(palette().color(foregroundRole()));
-    p.setBackground(palette().brush(backgroundRole()));
-    repaintScreenPrimitive(p);
-    p.end();
-    setErasePixmap(face);
+    setErasePixmap(Qt3::paintFacePixmap(this, [this](QPainter& p) { repaintScreenPrimitive(p); }));
 }
 
 void COnOffButton::updateErasePixmapSlot()

@@ -600,13 +600,7 @@ void CDial::updateErasePixmap(QPixmap*)
     const QString key = caching ? prefix + QStringLiteral("orvelkit-CDial-%1").arg(r) : QString();
     QPixmap face;
     if (!caching || !QPixmapCache::find(key, &face)) {
-        face = Qt3::createFacePixmap(this, size());
-        QPainter p(&face);
-        p.setFont(font());
-        p.setPen(palette().color(foregroundRole()));
-        p.setBackground(palette().brush(backgroundRole()));
-        repaintScreenPrimitive(p);
-        p.end();
+        face = Qt3::paintFacePixmap(this, [this](QPainter& p) { repaintScreenPrimitive(p); });
         if (caching && d->nSubImages > 0 && d->nImageCategories >= 1)
             QPixmapCache::insert(key, face);
     }

@@ -143,19 +143,11 @@ void CLabelDisplay::updateErasePixmap(QPixmap* pm)
         setErasePixmap(*pm);
         return;
     }
-    QPixmap face = Qt3::createFacePixmap(this, size());
-    if (face.isNull()) {
-        // A label of no size has no face to show.
-        clearErasePixmap();
-        return;
-    }
-    QPainter p(&face);
-    p.setFont(font());
-    p.setPen(palette().color(foregroundRole()));
-    p.setBackground(palette().color(backgroundRole()));
-    repaintScreenPrimitive(p);
-    p.end();
-    setErasePixmap(face);
+    const QPixmap face = Qt3::paintFacePixmap(this, [this](QPainter& p) { repaintScreenPrimitive(p); });
+    if (face.isNull())
+        clearErasePixmap(); // a label of no size has no face to show
+    else
+        setErasePixmap(face);
 }
 
 void CLabelDisplay::repaintScreenPrimitive(QPainter& p)

@@ -564,16 +564,9 @@ void CPopup::updateErasePixmap(QPixmap* pm)
         setErasePixmap(*pm);
         return;
     }
-    QPixmap face = Qt3::createFacePixmap(this, size());
-    if (face.isNull())
-        return;
-    QPainter p(&face);
-    p.setFont(font());
-    p.setPen(palette().color(foregroundRole()));
-    p.setBackground(palette().brush(backgroundRole()));
-    repaintScreenPrimitive(p);
-    p.end();
-    setErasePixmap(face);
+    const QPixmap face = Qt3::paintFacePixmap(this, [this](QPainter& p) { repaintScreenPrimitive(p); });
+    if (!face.isNull())
+        setErasePixmap(face);
 }
 
 void CPopup::updateErasePixmapBridge()

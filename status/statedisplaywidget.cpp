@@ -89,18 +89,11 @@ void StateDisplayWidget::updateErasePixmap(QPixmap* pm)
         setErasePixmap(*pm);
         return;
     }
-    QPixmap face = Qt3::createFacePixmap(this, size());
-    if (face.isNull()) {
+    const QPixmap face = Qt3::paintFacePixmap(this, [this](QPainter& p) { repaintScreenPrimitive(p); });
+    if (face.isNull())
         clearErasePixmap();
-        return;
-    }
-    {
-        QPainter p(&face);
-        p.setFont(font());
-        p.setPen(palette().color(foregroundRole()));
-        repaintScreenPrimitive(p);
-    }
-    setErasePixmap(face);
+    else
+        setErasePixmap(face);
 }
 
 // ---- properties ----

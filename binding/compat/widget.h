@@ -184,4 +184,22 @@ ORVELKIT_EXPORT QPixmap erasePixmapOf(const QWidget* widget);
 // widget the ratio is 1.
 ORVELKIT_EXPORT QPixmap createFacePixmap(const QWidget* widget, const QSize& logicalSize);
 
+// A face of the widget's size (createFacePixmap) painted by `paint(QPainter&)` through a painter
+// set up as Qt 3 opened one on the widget: its font, its foreground colour as the pen and its
+// background brush. Null, and `paint` not called, for a widget of no size.
+template <class Paint>
+QPixmap paintFacePixmap(const QWidget* widget, Paint&& paint)
+{
+    QPixmap face = createFacePixmap(widget, widget->size());
+    if (face.isNull())
+        return face;
+    QPainter p(&face);
+    p.setFont(widget->font());
+    p.setPen(widget->palette().color(widget->foregroundRole()));
+    p.setBackground(widget->palette().brush(widget->backgroundRole()));
+    paint(p);
+    p.end();
+    return face;
+}
+
 } // namespace Qt3
