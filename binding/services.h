@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orvelkit_global.h"
+#include "utilities.h"
 
 #include <QMap>
 #include <QMutex>
@@ -88,6 +89,22 @@ QWidget* rootObjectOfClass(QWidget* w)
 }
 
 namespace NS_Utilities {
+
+// The wheel on a range control: one notch (120 eighths of a degree, the vertical turn, else the
+// horizontal one) is one step of `setValue`, saturating at the int limits; then the editor's root
+// window (IEditorExtensions) takes the focus, so the next turn does not land on the control by
+// accident. Nothing more once a receiver of the value change deleted the control.
+template <class Control>
+void wheelStep(Control* control, const QPoint& angleDelta)
+{
+    const int delta = angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x();
+    const QPointer<Control> self(control);
+    control->setValue(clampToInt(qint64(control->value()) + delta / 120));
+    if (!self)
+        return;
+    if (QWidget* root = rootObjectOfClass<IEditorExtensions>(control))
+        root->setFocus();
+}
 
 // Repaints `w` when it is visible. Returns whether a repaint was scheduled.
 template <class T>

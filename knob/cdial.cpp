@@ -831,14 +831,7 @@ void CDial::wheelEvent(QWheelEvent* e)
 {
     if (!rect().contains(e->position().toPoint()))
         return;
-    const QPoint angle = e->angleDelta();
-    const int delta = angle.y() != 0 ? angle.y() : angle.x();
-    const QPointer<CDial> self(this);
-    setValue(NS_Utilities::clampToInt(qint64(value()) + delta / 120));
-    if (!self)
-        return;
-    if (QWidget* root = rootObjectOfClass<IEditorExtensions>(this))
-        root->setFocus();
+    NS_Utilities::wheelStep(this, e->angleDelta());
 }
 
 void CDial::keyPressEvent(QKeyEvent* e)

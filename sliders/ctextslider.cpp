@@ -517,15 +517,8 @@ void CTextSlider::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CTextSlider::wheelEvent(QWheelEvent* e)
 {
-    const QPoint angle = e->angleDelta();
-    const int delta = angle.y() != 0 ? angle.y() : angle.x();
     e->accept();
-    const QPointer<CTextSlider> self(this);
-    setValue(NS_Utilities::clampToInt(qint64(value()) + delta / 120));
-    if (!self)
-        return;
-    if (QWidget* root = rootObjectOfClass<IEditorExtensions>(this))
-        root->setFocus();
+    NS_Utilities::wheelStep(this, e->angleDelta());
 }
 
 void CTextSlider::keyPressEvent(QKeyEvent* e)
