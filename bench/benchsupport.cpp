@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace OrvelBench {
 
@@ -99,6 +100,49 @@ std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterati
             timer.start();
             variants[i].run(iterations);
             const qint64 ns = timer.nsecsElapsed();
+            perOp[i].push_back(double(ns) / double(iterations));
+            if (between)
+                between();
+        }
+    }
+    std::vector<Result> results;
+    for (size_t i = 0; i < n; ++i) {
+        std::vector<double>& t = perOp[i];
+        std::sort(t.begin(), t.end());
+        const size_t m = t.size();
+        const double median = m % 2 ? t[m / 2] : (t[m / 2 - 1] + t[m / 2]) / 2.0;
+        results.push_back(Result{variants[i].label, median, t.front(), t.back()});
+    }
+    return results;
+}
+
+namespace {
+
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+} // namespace
+
+std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint64 iterations, int rounds,
+                                     const std::function<void()>& between)
+{
+    const size_t n = variants.size();
+    for (const Variant& v : variants) {
+        v.run(iterations);
+        if (between)
+            between();
+    }
+    std::vector<std::vector<double>> perOp(n);
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t k = 0; k < n; ++k) {
+            const size_t i = (k + size_t(round)) % n;
+            const qint64 start = threadCpuNs();
+            variants[i].run(iterations);
+            const qint64 ns = threadCpuNs() - start;
             perOp[i].push_back(double(ns) / double(iterations));
             if (between)
                 between();

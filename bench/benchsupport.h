@@ -58,6 +58,13 @@ struct Result
 std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterations, int rounds,
                             const std::function<void()>& between = {});
 
+// measure() timed by the CPU time of the calling thread instead of the wall clock: what other
+// processes take from a loaded machine is left out. Only for work that runs entirely on the
+// calling thread (painting on the offscreen platform does); the rounds are interleaved the same
+// way.
+std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint64 iterations, int rounds,
+                                     const std::function<void()>& between = {});
+
 // A result table: the measured rows, then ratio rows. Printed to stdout.
 class Table
 {

@@ -558,6 +558,10 @@ QPixmap COnOffButton::staticPixmap()
 
 void COnOffButton::updateErasePixmap(QPixmap*)
 {
+    // The new face holds the look drawButton would draw: a forced redraw pending from the event
+    // that led here would draw it a second time over the face, blending its half-transparent
+    // pixels twice.
+    forceRedraw = 0;
     const bool hilite = pd->focusColor.isValid() && hasFocus();
     if (!hilite && (pd->hasDisableImage || isEnabled())) {
         setErasePixmap(staticPixmap());

@@ -236,14 +236,18 @@ void CRadioButton::drawButton(QPainter* p)
         const int row = m_tracking ? 2 : (isOn() ? 0 : 1);
         const int h = strip.height() / m_nSubImages;
         if (h > 0) {
-            QPixmap cell = strip.copy(0, row * h, strip.width(), h);
-            cell.setDevicePixelRatio(strip.devicePixelRatio());
+            const QRect source(0, row * h, strip.width(), h);
             if (!isEnabled()) {
+                QPixmap cell = strip.copy(source);
+                cell.setDevicePixelRatio(strip.devicePixelRatio());
                 QImage grey = NS_Utilities::applyGreyTransformation(cell);
                 grey.setDevicePixelRatio(cell.devicePixelRatio());
                 p->drawImage(QPoint(0, 0), grey);
             } else {
-                p->drawPixmap(QPoint(0, 0), cell);
+                // Straight from the strip: a copy of the cell on every paint cost an allocation
+                // and a pixel copy. The target is the cell's logical size.
+                const qreal ratio = strip.devicePixelRatio() > 0 ? strip.devicePixelRatio() : 1.0;
+                p->drawPixmap(QRectF(0, 0, source.width() / ratio, source.height() / ratio), strip, QRectF(source));
             }
         }
     } else if (m_tracking && !m_trackingState.isNull()) {

@@ -217,6 +217,20 @@ private slots:
         QCOMPARE(b->currentImageId(), 1);
         QCOMPARE(b->record()->images[2].toImage().pixel(5, 5), cellColour(1, 2).rgb());
 
+        // A change of state shows the new image once: its half-transparent pixels are not
+        // blended a second time over the face that already holds them.
+        QImage translucent(16, 32, QImage::Format_ARGB32_Premultiplied);
+        translucent.fill(QColor(200, 40, 40, 128));
+        auto* glass = new Button(&window);
+        glass->setnSubImages(2);
+        glass->setCombinedImage(QPixmap::fromImage(translucent));
+        glass->show();
+        QTRY_COMPARE(glass->size(), QSize(16, 16));
+        for (const bool on : {true, false, true}) {
+            glass->setOn(on);
+            QCOMPARE(qAlpha(at(glass, 8, 8)), 128);
+        }
+
         // Four rows: row 3 is the disabled image even without hasDisableImage.
         Button* four = stripButton(&window, 1, 4);
         four->show();
