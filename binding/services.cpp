@@ -3,6 +3,8 @@
 #include <QMutexLocker>
 #include <QtEndian>
 
+#include <utility>
+
 TCachedData::TCachedData() = default;
 TCachedData::~TCachedData() = default;
 
@@ -16,6 +18,12 @@ TCacheServer::~TCacheServer()
         const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (QWidget* child : children)
             delete child;
+    }
+    // Users that live on elsewhere copy their record now.
+    const auto users = std::exchange(m_users, {});
+    for (const auto& user : users) {
+        if (user.first)
+            user.second();
     }
     QMutexLocker locker(&mutex);
     const QList<TCachedData*> records = cache.values();
@@ -55,6 +63,19 @@ TCachedData* TCacheServer::insert(const QString& key, TCachedData* data)
     }
     ++result->useCount;
     return result;
+}
+
+void TCacheServer::addUser(QObject* user, std::function<void()> leave)
+{
+    if (!user || !leave)
+        return;
+    removeUser(user);
+    m_users.append({QPointer<QObject>(user), std::move(leave)});
+}
+
+void TCacheServer::removeUser(QObject* user)
+{
+    m_users.removeIf([user](const auto& u) { return !u.first || u.first == user; });
 }
 
 IPersistPrivateData::~IPersistPrivateData() = default;

@@ -5,12 +5,15 @@
 #include "orvelkit_global.h"
 #include "utilities.h"
 
+#include <QList>
 #include <QMap>
 #include <QMutex>
 #include <QPointer>
 #include <QString>
 #include <QUuid>
 #include <QWidget>
+
+#include <functional>
 
 // A record that controls of one kind can share through a TCacheServer (the on/off button's
 // private record derives from it).
@@ -49,12 +52,19 @@ public:
     // `data` returns null and locks nothing. A caller that gets back another record than it
     // passed must adopt it.
     TCachedData* insert(const QString& key, TCachedData* data);
+    // A widget that holds one of the records. When the server goes while the widget is still
+    // alive (its parent, not the widget itself, was moved out of the server's window), `leave`
+    // runs before the records are deleted, so the widget can take a copy. A destroyed user is
+    // forgotten by itself. GUI thread only.
+    void addUser(QObject* user, std::function<void()> leave);
+    void removeUser(QObject* user);
 
     QMutex mutex;
     QMap<QString, TCachedData*> cache;
 
 private:
     QPointer<QWidget> m_window; // the widget this server was found as
+    QList<QPair<QPointer<QObject>, std::function<void()>>> m_users;
 };
 
 // The editor's root window implements IEditorExtensions (through IEditorExtensionsBase_Orvel and

@@ -629,6 +629,15 @@ void COnOffButton::polish()
             pdFromCache = 1;
             m_server = server;
             pd = static_cast<COnOffButton_PD_Orvel*>(server->insert(key, pd));
+            // A button whose parent (not the button) moves out of the server's window hears
+            // nothing of it; when that server goes, the button takes a copy of the record first.
+            server->addUser(this, [this, server] {
+                if (pdFromCache && m_server == server) {
+                    pd = pd->clone();
+                    pdFromCache = 0;
+                    m_server = nullptr;
+                }
+            });
             reloadImage();
             updateErasePixmap(nullptr);
             return;

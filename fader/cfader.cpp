@@ -91,9 +91,21 @@ void CFader::process(const Q_UINT8* data, int operation, Q_UINT32)
 void CFader::valueChange()
 {
     const QPointer<CFader> self(this);
+    // valueChanged(int) goes out before the write-back, and a receiver may delete the fader
+    // there. The edit is taken first so that it still reaches the memory then (with no proxy in
+    // its undo context: the fader is gone).
+    IMemAPI* const memory = api && memAPIReady() && !silent ? api : nullptr;
+    const int edited = value();
+    const qint16 high = addrHigh, mid = addrMid, low = addrLow;
+    TUndoContext context = memory ? undoContext(0) : TUndoContext();
     CSlider::valueChange();
-    if (!self)
+    if (!self) {
+        if (memory) {
+            context.proxy = nullptr;
+            memory->setValue(high, mid, low, edited, context, 1);
+        }
         return;
+    }
     if (api && memAPIReady()) {
         if (!silent)
             writeUserEdit(value());
