@@ -92,6 +92,20 @@ void CNameEditor::handFocusToParent()
 
 void CNameEditor::keyPressEvent(QKeyEvent* e)
 {
+    // The validator judges the whole text, and the line edit lets through any change of a text
+    // it already refuses: after setText put in a refused character, every character could be
+    // typed. So a typed text (anything but the control characters of editing keys, which are
+    // never inserted) is also judged on its own, and swallowed when refused.
+    const QString typed = e->text();
+    if (!typed.isEmpty() && typed.at(0).category() != QChar::Other_Control
+        && !(e->modifiers() & Qt::ControlModifier)) {
+        QString copy = typed;
+        int position = 0;
+        if (m_validator->validate(copy, position) == QValidator::Invalid) {
+            e->accept();
+            return;
+        }
+    }
     const int key = e->key();
     if (m_editing && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
         // The edit ends before the focus moves, so the focus-out below emits nothing more.

@@ -227,7 +227,30 @@ bool readCurve(const QString& text, TParameterCurve_Orvel& curve)
     return true;
 }
 
-// Collects messages in the "source:line: context: message" form.
+// A message line as it is reported: control characters and line separators that a map's keys,
+// names or strings may carry (the JSON reader lets raw ones through inside strings) are written
+// as escapes, so each problem stays on one line of the error text.
+QString oneLine(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            out += QLatin1String("\\n");
+        else if (u == '\r')
+            out += QLatin1String("\\r");
+        else if (u == '\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || u == 0x7F || u == 0x85 || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Collects messages in the "source:line: context: message" form, one line each.
 class ErrorSink
 {
 public:
@@ -238,7 +261,7 @@ public:
         QString text = m_source + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ");
         if (!context.isEmpty())
             text += context + QStringLiteral(": ");
-        m_errors.append(text + message);
+        m_errors.append(oneLine(text + message));
         ++m_count;
     }
     int count() const { return m_count; }
@@ -608,11 +631,11 @@ bool parseParameterMap(const QByteArray& json, const QString& sourceName, TParam
         const int line = int(before.count('\n')) + 1;
         const qsizetype lineStart = before.lastIndexOf('\n') + 1;
         const int column = int(QString::fromUtf8(before.mid(lineStart)).size()) + 1;
-        errors.append(QStringLiteral("%1:%2:%3: invalid JSON: %4")
-                          .arg(out.source)
-                          .arg(line)
-                          .arg(column)
-                          .arg(parseError.errorString()));
+        errors.append(oneLine(QStringLiteral("%1:%2:%3: invalid JSON: %4")
+                                  .arg(out.source)
+                                  .arg(line)
+                                  .arg(column)
+                                  .arg(parseError.errorString())));
         return false;
     }
     if (!document.isObject()) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build, test and run orvelkit.
 # Does nothing when everything is present. Uses apt-get as root, sudo otherwise.
+#   scripts/bootstrap.sh          the packages to build, test and run
+#   scripts/bootstrap.sh --fuzz   also clang and its sanitizer and libFuzzer runtimes (fuzz/)
 set -euo pipefail
 
 packages=(
@@ -8,6 +10,12 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl1-mesa-dev
     xvfb xauth
 )
+for arg in "$@"; do
+    case "$arg" in
+        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        *) echo "bootstrap: unknown option $arg (known: --fuzz)" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -352,6 +352,14 @@ private slots:
         }
         e.setText(QStringLiteral("~{x}")); // put in by code: not checked by the validator
         QCOMPARE(e.text(), QStringLiteral("~{x}"));
+        // Typing after such a text is still limited to the accepted characters.
+        e.end(false);
+        for (const QString& typed : {QStringLiteral("|"), QString::fromUtf8("\xc3\xa9"), QStringLiteral("a"), QStringLiteral("~"),
+                                      QString(QChar(0xF7FB)) /*private use*/}) {
+            QKeyEvent k(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+            QApplication::sendEvent(&e, &k);
+        }
+        QCOMPARE(e.text(), QStringLiteral("~{x}a"));
     }
 
     void nameEditorLifecycle()

@@ -109,6 +109,9 @@ void TestMemory::mapErrors_data()
         {"line of the key", "\"address\": \"0:0:1\",\n \"min\": 0, \"max\": 5,\n \"default\": 9",
          "params.json:5: parameter 1: default 9 outside 0..5"},
         {"bad JSON", "\"address\": \"0:0:1\" \"min\": 0", "params.json:3:24: invalid JSON:"},
+        // Raw control characters and line separators inside a key stay on the problem's line.
+        {"control characters in a key", "\"address\": \"0:0:1\", \"min\": 0, \"max\": 5, \"a\nb\tc\xe2\x80\xa8\x01\": 1",
+         "params.json:3: parameter 1: unknown key \"a\\nb\\tc\\u2028\\u0001\""},
     };
     // Table entries (line 1) and the error they give.
     const char* const tables[][3] = {
@@ -144,6 +147,8 @@ void TestMemory::mapErrors()
     QString error;
     QVERIFY(!memory.loadMapData(json, &error, QStringLiteral("params.json")));
     QVERIFY2(error.contains(expected), qPrintable(error));
+    for (const QString& line : error.split(QLatin1Char('\n')))
+        QVERIFY2(line.startsWith(QLatin1String("params.json:")), qPrintable(error)); // one problem a line
     QCOMPARE(memory.parameterCount(), 1);
 }
 
