@@ -154,9 +154,11 @@ int main(int argc, char** argv)
     Table time(QStringLiteral("Create and polish %1 buttons, time per button, median of %2 rounds")
                    .arg(count).arg(rounds),
                QStringLiteral("one 32x32 cell a row, four rows; window destroyed untimed"));
+    time.setValueHeader(QStringLiteral("ns per button (median)"));
     Table heap(QStringLiteral("Heap in use per button after polishing %1 buttons, median of %2 rounds")
                    .arg(count).arg(rounds),
-               QStringLiteral("mallinfo2 uordblks, bytes per button (reported in the ns column)"));
+               QStringLiteral("mallinfo2 uordblks, bytes per button"));
+    heap.setValueHeader(QStringLiteral("heap bytes per button (median)"));
     for (Batch& b : batches) {
         const auto [tmin, tmax] = std::minmax_element(b.nsPerButton.begin(), b.nsPerButton.end());
         time.addResult({b.label, median(b.nsPerButton), *tmin, *tmax});

@@ -166,7 +166,9 @@ int main(int argc, char** argv)
     check(faderPerMove < fullArea / 2, "a fader move repaints less than half the fader");
     check(faderPerMove <= 2.0 * kWidth * kThumb, "a fader move repaints at most the two thumbs");
 
-    std::printf("\nFader: area painted per thumb move (%lld moves of 64 values, about 11 px)\n",
+    std::printf(options.markdown ? "### Area painted per thumb move\n\n%lld moves of 64 values (about 11 px), counted "
+                                   "from the paint events' regions.\n"
+                                 : "\nFader: area painted per thumb move (%lld moves of 64 values, about 11 px)\n",
                 static_cast<long long>(areaMoves));
     std::printf(options.markdown ? "\n| widget | paints per move | pixels per move | share of the widget |\n|---|---:|---:|---:|\n"
                                  : "  widget                      paints/move  pixels/move  share\n");
@@ -177,7 +179,7 @@ int main(int argc, char** argv)
     areaRow("fader", faderArea, faderPerMove);
     areaRow("QSlider, Fusion", sliderArea, sliderPerMove);
     if (options.markdown)
-        std::printf("| whole widget | | %.0f | 100.0 %% |\n", fullArea);
+        std::printf("| whole widget | | %.0f | 100.0 %% |\n\n", fullArea);
     else
         std::printf("  %-27s %11s %12.0f 100.0 %%\n", "whole widget", "", fullArea);
 

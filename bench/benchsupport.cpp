@@ -173,6 +173,11 @@ void Table::addRatio(const QString& label, double ratio)
     m_ratios.emplace_back(label, ratio);
 }
 
+void Table::setValueHeader(const QString& header)
+{
+    m_valueHeader = header;
+}
+
 namespace {
 
 QString ns(double v)
@@ -199,7 +204,7 @@ void Table::print(bool markdown) const
         out << "### " << m_title << "\n\n";
         if (!m_note.isEmpty())
             out << m_note << "\n\n";
-        out << "| operation | ns/op (median) | rounds min–max |\n|---|---:|---:|\n";
+        out << "| operation | " << m_valueHeader << " | rounds min–max |\n|---|---:|---:|\n";
         for (const Result& r : m_results)
             out << "| " << r.label << " | " << ns(r.median) << " | " << ns(r.min) << "–"
                 << ns(r.max) << " |\n";
@@ -212,7 +217,7 @@ void Table::print(bool markdown) const
         if (!m_note.isEmpty())
             out << "  " << m_note << "\n";
         out << "  " << QString("operation").leftJustified(width) << "  "
-            << QString("ns/op").rightJustified(9) << "  " << QString("min-max").rightJustified(15)
+            << QString(m_valueHeader).section(QLatin1Char(' '), 0, 0).rightJustified(9) << "  " << QString("min-max").rightJustified(15)
             << "\n";
         for (const Result& r : m_results)
             out << "  " << r.label.leftJustified(width) << "  " << ns(r.median).rightJustified(9)

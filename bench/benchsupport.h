@@ -72,10 +72,14 @@ public:
     Table(QString title, QString note);
     void addResult(const Result& result);
     void addRatio(const QString& label, double ratio);
+    // The heading of the value column in Markdown (default "ns/op (median)"; in plain text the
+    // unit after "median"), for tables of other quantities (bytes, milliseconds).
+    void setValueHeader(const QString& header);
     void print(bool markdown) const;
 
 private:
     QString m_title;
+    QString m_valueHeader = QStringLiteral("ns/op (median)");
     QString m_note;
     std::vector<Result> m_results;
     std::vector<std::pair<QString, double>> m_ratios;

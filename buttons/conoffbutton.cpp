@@ -24,6 +24,15 @@ void copyCell(QPixmap& target, const QPixmap& strip, const QRect& cell, const QP
     if (target.isNull() || cell.isEmpty())
         return;
     const qreal ratio = target.devicePixelRatio();
+    if (offset.isNull() && target.size() == cell.size() && QRect(QPoint(), strip.size()).contains(cell)) {
+        // The usual case, a cell as large as the button: the cell's pixels themselves, copied
+        // without a painter. (A pixmap a QPainter has drawn on keeps its raster paint engine,
+        // a few KB for each of a button's images.)
+        QImage image = strip.toImage().copy(cell).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        target = QPixmap::fromImage(std::move(image));
+        return;
+    }
     target.setDevicePixelRatio(1.0);
     QPixmap source = strip.copy(cell);
     source.setDevicePixelRatio(1.0);
@@ -622,6 +631,9 @@ void COnOffButton::polish()
 {
     Qt3::Button<QPushButton>::polish();
     setBackgroundOrigin(Qt3::WidgetOrigin);
+    // A name given after construction (forms, uic-generated code) is the key as well.
+    if (pd->useCount == 0 && pd->key.isEmpty() && !pdFromCache)
+        pd->key = objectName();
     if (pd->useCount == 0 && !pd->key.isEmpty()) {
         TCacheServer* server = pd->nImageCategories == 1 ? TCacheServer::FindCacheServer(parentWidget(), nullptr) : nullptr;
         if (server) {

@@ -98,8 +98,30 @@ void CLabelDisplay::setText(const QString& text)
         return;
     m_textShown = 1;
     shown = text;
-    QLabel::setText(shown);
+    setLabelText(shown);
     updateErasePixmap(nullptr);
+}
+
+void CLabelDisplay::setLabelText(const QString& text)
+{
+    // The face carries the text (drawContents is off), so QLabel's own text is only what
+    // text() and accessibility read. A focusable QLabel turns its text into a rich-text
+    // control (a QTextDocument: about 18 KB per label) that this label never paints. QLabel
+    // decides that on setText, on its first polish and on font, style or margin changes:
+    // those run as an unfocusable label, which keeps the text plain.
+    asUnfocusableLabel([&] { QLabel::setText(text); });
+}
+
+void CLabelDisplay::changeEvent(QEvent* e)
+{
+    asUnfocusableLabel([&] { Qt3::Widget<QLabel>::changeEvent(e); });
+}
+
+bool CLabelDisplay::event(QEvent* e)
+{
+    if (e->type() == QEvent::Polish)
+        return asUnfocusableLabel([&] { return Qt3::Widget<QLabel>::event(e); });
+    return Qt3::Widget<QLabel>::event(e);
 }
 
 void CLabelDisplay::setTextNoUnit(const QString& text)

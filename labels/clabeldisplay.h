@@ -103,6 +103,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool event(QEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void polish() override;
     void devicePixelRatioChange() override;
@@ -112,6 +114,21 @@ protected:
 
 private:
     QString& selectedText() { return m_displayTexts[m_altDepth != 0 ? 1 : 0]; }
+    // QLabel::setText without the text document QLabel builds for a focusable label.
+    void setLabelText(const QString& text);
+    // Runs `f` while the label's focus policy reads Qt::NoFocus (see setLabelText).
+    template <class F>
+    auto asUnfocusableLabel(F&& f)
+    {
+        struct Restore
+        {
+            QWidget* w;
+            Qt::FocusPolicy policy;
+            ~Restore() { w->setFocusPolicy(policy); }
+        } restore{this, focusPolicy()};
+        setFocusPolicy(Qt::NoFocus);
+        return f();
+    }
 
     int m_altDepth = 0;
     QString m_displayTexts[2];

@@ -65,5 +65,5 @@ private:
 
     TrancateMode m_trancateMode = TrancateNone;
     bool m_editing = false;
-    QRegularExpressionValidator* m_validator = nullptr;
+    QRegularExpressionValidator* m_validator = nullptr; // shared by every name editor, not owned
 };

@@ -325,11 +325,14 @@ private slots:
         auto* twoColumns = new Button(server, "wide");
         twoColumns->setnImageCategories(2);
         auto* other = new Button(server, "other");
+        auto* named = new Button(server);
+        named->setObjectName(QStringLiteral("shared")); // named after construction, as forms are
         server->show();
         QVERIFY(QTest::qWaitForWindowExposed(server));
-        QVERIFY(first->recordFromCache() && second->recordFromCache());
+        QVERIFY(first->recordFromCache() && second->recordFromCache() && named->recordFromCache());
         QCOMPARE(first->record(), second->record());
-        QCOMPARE(first->record()->useCount, 2);
+        QCOMPARE(named->record(), first->record());
+        QCOMPARE(first->record()->useCount, 3);
         QVERIFY(first->record()->key.isNull());
         QCOMPARE(second->nSubImages(), 2); // its own settings were discarded
         QCOMPARE(second->size(), QSize(16, 16));
