@@ -49,7 +49,9 @@ class ORVELKIT_EXPORT COnOffButton : public Qt3::Button<QPushButton>, public TMe
 
 public:
     // When an off button switches on (onStateTrigger) and an on button off (offStateTrigger).
-    enum TOnOffStateTrigger { buttonRelease = 0, buttonPush = 1 };
+    // A fixed underlying type: a form or setProperty() may store any int here (anything but
+    // buttonPush triggers on release).
+    enum TOnOffStateTrigger : int { buttonRelease = 0, buttonPush = 1 };
     Q_ENUM(TOnOffStateTrigger)
 
     // The private record: settings and cut images, shareable through a TCacheServer. Every

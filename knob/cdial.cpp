@@ -449,19 +449,21 @@ void CDial::acceptNum(double value)
 
 int CDial::currentIndex() const
 {
-    const int n = d->nSubImages - (d->disabledImageIndex >= 0 ? 1 : 0);
-    const int first = d->disabledImageIndex == 0 ? 1 : 0;
+    // The row arithmetic is done in 64 bits: nSubImages may be anything a form sets, down to
+    // INT_MIN (a count without rows gives a row the painter does not draw).
+    const qint64 n = qint64(d->nSubImages) - (d->disabledImageIndex >= 0 ? 1 : 0);
+    const qint64 first = d->disabledImageIndex == 0 ? 1 : 0;
     // Single precision; the differences are taken in 64 bits so that ranges wider than INT_MAX
     // do not overflow. An empty range gives 0 / 0: the first value row.
     const float q = float(qint64(value()) - minValue())
                     / (float(qint64(maxValue()) - minValue()) / float(n));
-    int i = 0;
+    qint64 i = 0;
     if (q >= float(n - 1))
         i = n - 1;
     else if (q > 0.0f)
-        i = int(q);
-    i = std::max(std::min(i, n - 1), 0);
-    return d->inverted ? first + (n - 1 - i) : first + i;
+        i = qint64(q);
+    i = std::max(std::min(i, n - 1), qint64(0));
+    return NS_Utilities::clampToInt(d->inverted ? first + (n - 1 - i) : first + i);
 }
 
 int CDial::getAttKnobIndex(int v) const

@@ -167,7 +167,9 @@ void CSlider::initStyleOption(QStyleOptionSlider* option) const
     option->singleStep = lineStep();
     option->pageStep = pageStep();
     option->upsideDown = false; // Qt 3 sliders: minimum at the left and at the top
-    option->tickPosition = QSlider::TickPosition(int(m_tickmarks));
+    // The style gets the two tick bits the slider itself reads (Above, Below): a setting
+    // outside them (a form may store any int) is no value of Qt's TickPosition.
+    option->tickPosition = QSlider::TickPosition(int(m_tickmarks) & int(Both));
     option->tickInterval = m_tickInterval;
 }
 
