@@ -10,6 +10,19 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The columns of a grid for the button's columnsCount: fewer than one column has no grid, so one
+// it is; more than kMaxColumns cells in a row (about 38,000 pixels of the default cell) fit on no
+// screen and would only cost a row vector of that size for every row.
+constexpr int kMaxColumns = 1024;
+int gridColumns(int requested)
+{
+    return std::clamp(requested, 1, kMaxColumns);
+}
+
+} // namespace
+
 CPopupItem::CPopupItem(CPopup* popupParent, const QStringList& labels, QWidget* parent)
     : QLabel(parent, Qt3::PopupWindowFlags), m_selectedItem(popupParent ? popupParent->currentSelection() : -1),
       m_labels(labels), m_popupParent(popupParent)
@@ -35,8 +48,7 @@ CPopupItem::CPopupItem(CPopup* popupParent, const QStringList& labels, QWidget* 
         matchCount = popupParent->groupMatchCnt();
         overrides = popupParent->getGroupOverride();
     }
-    // Fewer than one column has no grid: one column it is.
-    columns = std::max(columns, 1);
+    columns = gridColumns(columns);
 
     QVector<int> groups;
     initGrouping(groups, grouping, matchCount, overrides);
@@ -159,7 +171,7 @@ int CPopupItem::entryAt(int row, int column) const
 
 int CPopupItem::columnsNow() const
 {
-    return std::max(m_popupParent ? m_popupParent->columnsCount() : 12, 1);
+    return gridColumns(m_popupParent ? m_popupParent->columnsCount() : 12);
 }
 
 int CPopupItem::nextUp(int position)

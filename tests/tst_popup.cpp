@@ -144,6 +144,8 @@ private slots:
         QTest::newRow("override past the list") << "a;b;c" << 2 << true << 1 << "9" << "0 1|2 -1";
         QTest::newRow("no columns: one") << "a;b" << 0 << false << 1 << "" << "0|1";
         QTest::newRow("negative columns: one") << "a;b" << -3 << false << 1 << "" << "0|1";
+        QTest::newRow("huge column count: 1024") << "a;b" << INT_MAX << false << 1 << ""
+                                                 << ("0 1" + QString(" -1").repeated(1022));
         QTest::newRow("empty list") << "" << 4 << true << 1 << "" << "";
     }
     void gridShapes()
