@@ -9,6 +9,7 @@
 #include "../binding/memproxy.h"
 #include "../binding/numberformat.h"
 #include "../binding/records.h"
+#include "../binding/refreshcoalescing.h"
 #include "../binding/utilities.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QSet>
 #include <QThread>
 #include <QUndoStack>
+#include <QWidget>
 
 #include <algorithm>
 #include <atomic>
@@ -174,7 +176,10 @@ private:
 // notified without a lookup.
 thread_local std::vector<const std::shared_ptr<TRegistration>*> t_deliveries;
 
-bool deliver(const std::shared_ptr<TRegistration>& registration, Q_UINT32 extra)
+// `posted`: a posted refresh on the GUI thread, reported to the window's refresh coalescing. The
+// proxy is looked at while still in flight (a proxy leaving from another thread waits) and only
+// if it did not leave from inside its own process().
+bool deliver(const std::shared_ptr<TRegistration>& registration, Q_UINT32 extra, bool posted = false)
 {
     TRegistration& r = *registration;
     r.inFlight.fetch_add(1);
@@ -184,6 +189,8 @@ bool deliver(const std::shared_ptr<TRegistration>& registration, Q_UINT32 extra)
         r.proxy->process(nullptr, 0, extra);
         t_deliveries.pop_back();
         delivered = true;
+        if (posted && TRefreshCoalescer_Orvel::threshold() > 0 && r.alive.load())
+            TRefreshCoalescer_Orvel::noteRefresh(dynamic_cast<QWidget*>(r.proxy));
     }
     r.inFlight.fetch_sub(1);
     return delivered;
@@ -1281,7 +1288,7 @@ void TReferenceMemory_Orvel::customEvent(QEvent* event)
         // Cleared before process(): a write during or after it posts again, so the newest value
         // is always shown in the end.
         registration->posted.store(false);
-        if (deliver(registration, 0))
+        if (deliver(registration, 0, true))
             d->deliveries.fetch_add(1, std::memory_order_relaxed);
         return;
     }

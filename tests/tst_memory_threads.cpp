@@ -1,8 +1,12 @@
 // The reference memory under concurrent writers: delivery on the writer's thread and then on the
-// GUI thread, coalescing, and the disconnect guarantee while writers run.
+// GUI thread, coalescing, the disconnect guarantee while writers run, and the folding of a burst
+// of refreshes in one window into one window repaint.
 #include "tst_memory_proxy.h"
 
+#include "binding/refreshcoalescing.h"
+
 #include <QTest>
+#include <QWidget>
 
 #include <thread>
 
@@ -26,6 +30,8 @@ private slots:
     void workerWriteComesBackOnTheGuiThread();
     void manyWritersAreCoalesced();
     void proxiesLeaveWhileWritersRun();
+    void burstOfRefreshesRepaintsTheWindowOnce_data();
+    void burstOfRefreshesRepaintsTheWindowOnce();
 };
 
 // A worker-thread write reaches process() on the writer's thread, then once on the GUI thread. A
@@ -126,6 +132,74 @@ void TestMemoryThreads::proxiesLeaveWhileWritersRun()
     QCOMPARE(quitter.calls.load(), quitterCalls);
     for (size_t i = 1; i < proxies.size(); i += 2)
         QCOMPARE(proxies[i]->calls.load(), callsAtLeave[i]);
+}
+
+// A bound control as the families make them: the GUI-thread refresh reads the value and updates.
+class PanelControl : public QWidget, public TestProxy
+{
+public:
+    PanelControl(QWidget* parent, int low) : QWidget(parent), TestProxy(QStringLiteral("0:0:%1").arg(low))
+    {
+        hook = [this](TestProxy*) { if (NS_Utilities::mainThreadRunning()) update(); };
+    }
+    int painted = INT_MIN, paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints, painted = shown; }
+};
+
+void TestMemoryThreads::burstOfRefreshesRepaintsTheWindowOnce_data()
+{
+    QTest::addColumn<int>("refreshed"); // controls written in one burst, of 100
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<bool>("wholeWindow");
+    QTest::newRow("a handful: only the controls") << 5 << TRefreshCoalescer_Orvel::defaultThreshold << false;
+    QTest::newRow("one below the threshold") << 11 << 12 << false;
+    QTest::newRow("at the threshold") << 12 << 12 << true;
+    QTest::newRow("a burst") << 100 << TRefreshCoalescer_Orvel::defaultThreshold << true;
+    QTest::newRow("a burst, coalescing off") << 100 << 0 << false;
+}
+
+// Refreshes posted in one event-loop pass to many controls of one window repaint the window once
+// as a whole (every control once, refreshed or not), each refreshed control showing its value;
+// below the threshold only the refreshed controls repaint.
+void TestMemoryThreads::burstOfRefreshesRepaintsTheWindowOnce()
+{
+    QFETCH(int, refreshed);
+    QFETCH(int, threshold);
+    QFETCH(bool, wholeWindow);
+    TReferenceMemory_Orvel memory;
+    QWidget panel;
+    std::vector<PanelControl*> controls;
+    for (int i = 0; i < 100; ++i) {
+        memory.addParameter(param(0, 0, qint16(i), 0, 1000));
+        controls.push_back(new PanelControl(&panel, i));
+        controls.back()->setGeometry(i % 10 * 40 + 5, i / 10 * 40 + 5, 30, 30);
+        controls.back()->setMemAPI(&memory);
+    }
+    panel.resize(400, 400);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QTRY_VERIFY(std::all_of(controls.begin(), controls.end(), [](PanelControl* c) { return c->paints > 0; }));
+    QCoreApplication::processEvents();
+    for (PanelControl* c : controls)
+        c->paints = 0;
+
+    const int previous = TRefreshCoalescer_Orvel::threshold();
+    TRefreshCoalescer_Orvel::setThreshold(threshold);
+    const quint64 updates = TRefreshCoalescer_Orvel::windowUpdates();
+    std::thread([&] {
+        for (int i = 0; i < refreshed; ++i)
+            memory.write(0, 0, qint16(i), 500 + i);
+    }).join();
+    for (int i = 0; i < refreshed; ++i)
+        QTRY_COMPARE(controls[size_t(i)]->painted, 500 + i);
+    QCoreApplication::processEvents();
+    TRefreshCoalescer_Orvel::setThreshold(previous);
+
+    QCOMPARE(TRefreshCoalescer_Orvel::windowUpdates() - updates, quint64(wholeWindow ? 1 : 0));
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(controls[size_t(i)]->paints, wholeWindow || i < refreshed ? 1 : 0);
 }
 
 QTEST_MAIN(TestMemoryThreads)
