@@ -74,14 +74,10 @@ double median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
+    Application app(argc, argv);
     Options options;
-    int exitCode = 0;
-    if (!parseOptions(QCoreApplication::arguments().mid(1), options, &exitCode))
-        return exitCode;
+    if (!app.readOptions(options))
+        return app.exitCode();
     const int count = int(options.count(1000));
     const int rounds = options.smoke ? 2 : options.rounds;
     const QPixmap strip = makeButtonStrip();

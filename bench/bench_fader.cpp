@@ -112,14 +112,10 @@ int moveValue(qint64 k)
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
+    Application app(argc, argv);
     Options options;
-    int exitCode = 0;
-    if (!parseOptions(QCoreApplication::arguments().mid(1), options, &exitCode))
-        return exitCode;
+    if (!app.readOptions(options))
+        return app.exitCode();
 
     const QPixmap background = makeBackground();
     const QPixmap thumb = makeThumb();

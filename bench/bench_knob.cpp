@@ -87,14 +87,10 @@ protected:
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
+    Application app(argc, argv);
     Options options;
-    int exitCode = 0;
-    if (!parseOptions(QCoreApplication::arguments().mid(1), options, &exitCode))
-        return exitCode;
+    if (!app.readOptions(options))
+        return app.exitCode();
 
     // ---- the memory ----
     // bench.knob is followed by the knob under test, bench.free by nothing; the knobs of the

@@ -299,14 +299,10 @@ double medianOf(const std::vector<Measured>& rows)
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
+    Application app(argc, argv);
     Options options;
-    int exitCode = 0;
-    if (!parseOptions(QCoreApplication::arguments().mid(1), options, &exitCode))
-        return exitCode;
+    if (!app.readOptions(options))
+        return app.exitCode();
 
     QWidget host;
     std::vector<Kind> kinds;

@@ -399,9 +399,7 @@ Result summary(const QString& label, std::vector<double> v)
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    Application app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     if (args.size() == 4 && args.first() == QLatin1String("--run-form"))
         return runOnce(args.at(1), args.at(2) == QLatin1String("orvel"), args.at(3).toInt());

@@ -651,14 +651,10 @@ void printTable(const QString& title, const QString& note, const std::vector<con
 
 int main(int argc, char** argv)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStringLiteral("Fusion"));
-
+    Application app(argc, argv);
     Options options;
-    int exitCode = 0;
-    if (!parseOptions(QCoreApplication::arguments().mid(1), options, &exitCode))
-        return exitCode;
+    if (!app.readOptions(options))
+        return app.exitCode();
     const int controlCount = options.smoke ? 20 : 500;
     const int threadCount = options.smoke ? 2 : 4;
     const qint64 totalWrites = options.iterations > 0 ? options.iterations : options.smoke ? 10000 : 1000000;

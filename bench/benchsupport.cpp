@@ -83,6 +83,24 @@ void preferOffscreen()
         qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
 }
 
+namespace {
+int& offscreenFirst(int& argc)
+{
+    preferOffscreen();
+    return argc;
+}
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(offscreenFirst(argc), argv)
+{
+    setStyle(QStringLiteral("Fusion"));
+}
+
+bool Application::readOptions(Options& options)
+{
+    return parseOptions(arguments().mid(1), options, &m_exitCode);
+}
+
 std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterations, int rounds,
                             const std::function<void()>& between)
 {

@@ -5,6 +5,7 @@
 // move with the machine, its load and the Qt build; ratios taken in one run move much less.
 #pragma once
 
+#include <QApplication>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,21 @@ bool parseOptions(const QStringList& arguments, Options& options, int* exitCode)
 // application object exists), and silences the platform plugin's notices unless logging rules
 // are set.
 void preferOffscreen();
+
+// The application of a benchmark program: the offscreen platform (preferOffscreen, before Qt
+// starts) and the Fusion style, so that every program measures the same Qt.
+class Application : public QApplication
+{
+public:
+    Application(int& argc, char** argv);
+    // parseOptions on the arguments after the program name; on false the program returns
+    // exitCode().
+    bool readOptions(Options& options);
+    int exitCode() const { return m_exitCode; }
+
+private:
+    int m_exitCode = 0;
+};
 
 // One operation under measurement: `run(n)` performs it n times.
 struct Variant
