@@ -101,39 +101,6 @@ bool Application::readOptions(Options& options)
     return parseOptions(arguments().mid(1), options, &m_exitCode);
 }
 
-std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterations, int rounds,
-                            const std::function<void()>& between)
-{
-    const size_t n = variants.size();
-    for (const Variant& v : variants) {
-        v.run(iterations);
-        if (between)
-            between();
-    }
-    std::vector<std::vector<double>> perOp(n);
-    QElapsedTimer timer;
-    for (int round = 0; round < rounds; ++round) {
-        for (size_t k = 0; k < n; ++k) {
-            const size_t i = (k + size_t(round)) % n;
-            timer.start();
-            variants[i].run(iterations);
-            const qint64 ns = timer.nsecsElapsed();
-            perOp[i].push_back(double(ns) / double(iterations));
-            if (between)
-                between();
-        }
-    }
-    std::vector<Result> results;
-    for (size_t i = 0; i < n; ++i) {
-        std::vector<double>& t = perOp[i];
-        std::sort(t.begin(), t.end());
-        const size_t m = t.size();
-        const double median = m % 2 ? t[m / 2] : (t[m / 2 - 1] + t[m / 2]) / 2.0;
-        results.push_back(Result{variants[i].label, median, t.front(), t.back()});
-    }
-    return results;
-}
-
 namespace {
 
 qint64 threadCpuNs()
@@ -143,10 +110,17 @@ qint64 threadCpuNs()
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-} // namespace
+qint64 wallNs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.nsecsElapsed();
+}
 
-std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint64 iterations, int rounds,
-                                     const std::function<void()>& between)
+// The rounds of measure() and measureThreadCpu(), timed with `now` (nanoseconds).
+std::vector<Result> measureWith(qint64 (*now)(), const std::vector<Variant>& variants, qint64 iterations,
+                                int rounds, const std::function<void()>& between)
 {
     const size_t n = variants.size();
     for (const Variant& v : variants) {
@@ -158,9 +132,9 @@ std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint6
     for (int round = 0; round < rounds; ++round) {
         for (size_t k = 0; k < n; ++k) {
             const size_t i = (k + size_t(round)) % n;
-            const qint64 start = threadCpuNs();
+            const qint64 start = now();
             variants[i].run(iterations);
-            const qint64 ns = threadCpuNs() - start;
+            const qint64 ns = now() - start;
             perOp[i].push_back(double(ns) / double(iterations));
             if (between)
                 between();
@@ -175,6 +149,20 @@ std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint6
         results.push_back(Result{variants[i].label, median, t.front(), t.back()});
     }
     return results;
+}
+
+} // namespace
+
+std::vector<Result> measure(const std::vector<Variant>& variants, qint64 iterations, int rounds,
+                            const std::function<void()>& between)
+{
+    return measureWith(wallNs, variants, iterations, rounds, between);
+}
+
+std::vector<Result> measureThreadCpu(const std::vector<Variant>& variants, qint64 iterations, int rounds,
+                                     const std::function<void()>& between)
+{
+    return measureWith(threadCpuNs, variants, iterations, rounds, between);
 }
 
 Table::Table(QString title, QString note) : m_title(std::move(title)), m_note(std::move(note))
