@@ -68,21 +68,6 @@ private:
     int m_value = 0;
 };
 
-// Counts the paint events a widget receives; installed only for the checks, never while timing.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)

@@ -89,22 +89,10 @@ struct Kind
     std::vector<double> bytes, qtBytes;
 };
 
-class PaintWatch : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 // Shows the window and waits for its first paint (which paints every child).
 bool showAndPaint(QWidget& window)
 {
-    PaintWatch watch;
+    PaintCounter watch;
     window.installEventFilter(&watch);
     window.show();
     for (int i = 0; i < 100000 && watch.paints == 0; ++i)

@@ -99,21 +99,6 @@ private:
     int m_index = 0;
 };
 
-// Counts the paint events a widget receives; installed only for the checks, never while timing.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 // A column of `rows` cells: rounded, shaded plates with antialiased (half-transparent) edges, a
 // hue per row and the row's text where `texts` has one. With `opaque` the space around the
 // plates is filled, so that every pixel is opaque.

@@ -264,20 +264,6 @@ size_t heapInUse()
     return m.uordblks + m.hblkhd;
 }
 
-// Counts the paint events of the form itself: the first one starts the window's first sync,
-// which paints every child before processEvents() returns.
-class PaintWatch : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 // ---- one measured run, in its own process ----
 
 int runOnce(const QString& dir, bool orvel, int controls)
@@ -318,7 +304,9 @@ int runOnce(const QString& dir, bool orvel, int controls)
         std::fprintf(stderr, "bench_panel: the form did not load\n");
         return 1;
     }
-    PaintWatch watch;
+    // The form's first paint event starts the window's first sync, which paints every child
+    // before processEvents() returns.
+    PaintCounter watch;
     panel->installEventFilter(&watch);
     panel->show();
     QElapsedTimer limit;

@@ -284,6 +284,13 @@ int checksExitCode()
     return 1;
 }
 
+bool PaintCounter::eventFilter(QObject*, QEvent* event)
+{
+    if (event->type() == QEvent::Paint)
+        ++paints;
+    return false;
+}
+
 bool waitExposed(QWidget& window)
 {
     QElapsedTimer t;

@@ -107,6 +107,17 @@ void check(bool ok, const char* what);
 // The process exit code after the checks: 0, or 1 (with a summary on stderr) when any failed.
 int checksExitCode();
 
+// Counts the paint events of the widgets it is installed on (installEventFilter); for the
+// checks a benchmark makes, never installed while timing.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 // Processes events until `window` is exposed; false after 5 seconds.
 bool waitExposed(QWidget& window);
 
